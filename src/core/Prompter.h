@@ -1,0 +1,47 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Every question, message, file choice, status text and busy cursor that an operation of the core needs goes
+// through this interface. The GUI answers with dialogs (app/WidgetPrompter); tests and the CLI answer from a script
+// (core/ScriptedPrompter). The core never shows anything itself.
+class Prompter {
+public:
+    enum class Answer { Yes, No, Cancel };
+    enum class Icon { Information, Warning, Error, Question };
+
+    virtual ~Prompter() = default;
+
+    // Asks for a line of text; `value` holds the proposal on entry and the answer on return. False: cancelled.
+    virtual bool askText(const QString& caption, const QString& prompt, QString& value) = 0;
+    // Yes / No question; true for Yes.
+    virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // Yes / No (/ Cancel when `withCancel`).
+    virtual Answer question(const QString& caption, const QString& text, bool withCancel) = 0;
+    // A modal message with one OK button.
+    virtual void message(Icon icon, const QString& caption, const QString& text) = 0;
+    // File and folder choices; an empty result means cancelled.
+    virtual QString chooseOpenFile(const QString& caption, const QString& filter, const QString& dir) = 0;
+    virtual QString chooseSaveFile(const QString& caption, const QString& filter, const QString& proposal) = 0;
+    virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
+    // Text of the first status-bar panel (progress of long operations); the GUI repaints at once.
+    virtual void status(const QString& text) = 0;
+    // Hourglass on / off. Use BusyCursor rather than calling this directly.
+    virtual void setBusy(bool busy) = 0;
+
+    void inform(const QString& caption, const QString& text) { message(Icon::Information, caption, text); }
+    void warn(const QString& caption, const QString& text) { message(Icon::Warning, caption, text); }
+    void error(const QString& caption, const QString& text) { message(Icon::Error, caption, text); }
+};
+
+// Hourglass for the lifetime of the guard, also when an exception leaves the scope.
+class BusyCursor {
+public:
+    explicit BusyCursor(Prompter& p) : m_p(p) { m_p.setBusy(true); }
+    ~BusyCursor() { m_p.setBusy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    Prompter& m_p;
+};

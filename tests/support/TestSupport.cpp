@@ -1,0 +1,27 @@
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+CliRun runQuelmarCli(const QStringList& args, const QString& workingDir)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"QUELMAR_DIR", "QUELMAR_USER", "QUELMAR_PASSWORD"})
+        env.remove(QString::fromLatin1(v));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
+    p.start(QStringLiteral(QUELMAR_CLI_PATH), args);
+    CliRun r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        r.err = QStringLiteral("quelmar-cli did not finish");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}

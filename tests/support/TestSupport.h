@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// What several test executables share: running the CLI as a user would and reading back its output.
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs quelmar-cli with `args` (environment: QUELMAR_* cleared, QT_QPA_PLATFORM=offscreen), waits and returns.
+CliRun runQuelmarCli(const QStringList& args, const QString& workingDir = QString());
