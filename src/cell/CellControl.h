@@ -1,0 +1,265 @@
+#pragma once
+// The spreadsheet control: one facade over a workbook with the operations the rest of the program calls (their
+// names and argument orders are the control's, hence the capitalised method names), plus a few accessors and
+// signals for CellView. Every edit goes through one path that records it on the undo stack while undo recording
+// is on (EnableUndo(1)) and marks the workbook modified.
+//
+// Addressing: columns and rows count from 1, row 0 / column 0 are the label row and column; `sheet` is a sheet
+// index (callers pass GetCurSheet()). Cells outside the sheet, or an unknown sheet, are ignored by the edit
+// operations: a stored position that no longer fits the form writes nothing instead of growing the sheet.
+//
+// QtCore / QtGui only: the widget, the print dialogs and the preview live in cell/view and are reached through
+// CellPrintBackend, which the view library installs.
+
+#include "cell/Workbook.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QUndoCommand;
+class QUndoStack;
+
+namespace cell {
+
+class CellControl;
+class FormulaSeam;
+
+// Printing, preview and page setup of a control. Installed once by the view library (it needs widgets); without a
+// backend the print operations throw QuelmarError("打印功能不可用").
+class CellPrintBackend {
+public:
+    virtual ~CellPrintBackend();
+    // Prints `sheet`; with a dialog when `withDialog` is 1. Returns 1 when printed, 0 when cancelled or failed.
+    virtual int printSheet(CellControl& control, int withDialog, int sheet) = 0;
+    // Modal print preview of `sheet`.
+    virtual void preview(CellControl& control, int sheet) = 0;
+    // Modal page-setup dialog for the current sheet; the result is applied with CellControl::setPageSetup.
+    virtual void pageSetup(CellControl& control) = 0;
+};
+
+// The table-file password every table file of the program is opened and saved with.
+inline QString tableFilePassword() { return QStringLiteral("58206143"); }
+
+class CellControl final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CellControl)
+
+public:
+    explicit CellControl(QObject* parent = nullptr);
+    ~CellControl() override;
+
+    // ---- Files ----------------------------------------------------------------------------------------------
+    // Loads the workbook. 1 = opened. On any failure the control is left empty (as after ResetContent, with an
+    // empty GetFileName) and errorString() tells why; fileError is emitted with the message.
+    int OpenFile(const QString& path, const QString& password);
+    // Writes the workbook atomically with the table-file password. Mode 0 (explicit save) and 1 (save on close)
+    // write the same file. 1 = saved (GetFileName becomes `path`, IsModified 0); 0 = failed, errorString() says
+    // why, the workbook stays modified and the old file stays intact.
+    int SaveFile(const QString& path, int mode);
+    QString GetFileName() const;
+    int IsModified() const;
+    // An empty workbook (one blank sheet); GetFileName empty, IsModified 0, the undo history cleared.
+    void ResetContent();
+    // The message of the last failed OpenFile / SaveFile (Chinese), empty after a success.
+    QString errorString() const { return m_error; }
+
+    // ---- Sheets and addressing -------------------------------------------------------------------------------
+    int GetCurSheet() const;
+    int GetRows(int sheet) const;   // including the label row
+    int GetCols(int sheet) const;   // including the label column
+    // Column letters (either case) followed by a row number: "B8", "aa12". False for anything else, for row 0,
+    // a column beyond 256 or a row beyond 65535; col and row are set only on success.
+    static bool ParseCellRef(const QString& text, int& col, int& row);
+    static QString GetCellRef(int col, int row);   // (2, 8) -> "B8"
+
+    // ---- Cell content --------------------------------------------------------------------------------------
+    void SetCellString(int col, int row, int sheet, const QString& text);   // always a text (clears a formula)
+    void SetCellDouble(int col, int row, int sheet, double value);
+    // Formula text with or without a leading '='; "" clears the formula. Calculated at once with its dependents.
+    void SetFormula(int col, int row, int sheet, const QString& text);
+    void CalculateAll();
+    // Items each followed by a line feed; kind 2 = pick from the list; empty items remove the list.
+    void SetDropdownList(int col, int row, int sheet, const QString& items, int kind);
+
+    // ---- Cell formats ----------------------------------------------------------------------------------------
+    void SetCellAlign(int col, int row, int sheet, int align);
+    int GetCellAlign(int col, int row, int sheet) const;
+    void SetCellTextStyle(int col, int row, int sheet, int style);    // 2 wrap, 0 single line
+    void SetCellFont(int col, int row, int sheet, int fontIndex);
+    void SetCellFontSize(int col, int row, int sheet, int size);
+    void SetCellFontStyle(int col, int row, int sheet, int style);    // 2 bold | 4 italic | 8 underline
+    void SetCellBackColor(int col, int row, int sheet, int colorIndex);
+    void SetCellTextColor(int col, int row, int sheet, int colorIndex);
+    void SetCellNumType(int col, int row, int sheet, int type);
+    void SetCellSeparator(int col, int row, int sheet, int separator);
+    void SetCellCurrency(int col, int row, int sheet, int currency);
+    void SetCellDateStyle(int col, int row, int sheet, int style);
+    void SetCellTimeStyle(int col, int row, int sheet, int style);
+    void SetCellInput(int col, int row, int sheet, int input);        // 1 editable, 5 locked
+    void SetCellDigital(int col, int row, int sheet, int decimals);   // digits after the point, -1 as needed
+    // side 0 left, 1 top, 2 right, 3 bottom; style: a line-style code (0 removes); colorIndex -1 = black.
+    void SetCellBorder(int col, int row, int sheet, int side, int style, int colorIndex = -1);
+
+    // ---- Lines and merges (current sheet) -------------------------------------------------------------------
+    // kind: 0 grid (every side of every cell), 1 frame (outer edge), 2 left, 3 right, 4 top, 5 bottom (of each
+    // cell), 6 "/" diagonal, 7 "\" diagonal (of each merged block or cell). colorIndex -1 = black.
+    void DrawLine(int col1, int row1, int col2, int row2, int kind, int style, int colorIndex);
+    void ClearLine(int col1, int row1, int col2, int row2, int kind);
+    // Merges the rectangle into one block; blocks it overlaps are absorbed. The top-left content stays.
+    void MergeCells(int col1, int row1, int col2, int row2);
+    // Removes every merged block that lies inside the rectangle.
+    void UnmergeCells(int col1, int row1, int col2, int row2);
+    // The merged block holding (col,row), or the cell itself. Always returns true.
+    bool GetMergeRange(int col, int row, int& col1, int& row1, int& col2, int& row2) const;
+
+    // ---- Rows, columns, size ------------------------------------------------------------------------------
+    // Insert `count` before `index`; index == GetCols/GetRows appends. Deleting removes `index`..index+count-1.
+    // Formulas follow the moved cells; references into deleted cells become #REF!.
+    void InsertCol(int index, int count, int sheet);
+    void DeleteCol(int index, int count, int sheet);
+    void InsertRow(int index, int count, int sheet);
+    void DeleteRow(int index, int count, int sheet);
+    // The counts including the label column / row (SetCols(9) gives 8 data columns). Clamped to 1..256 data
+    // columns and 1..65535 data rows; cells beyond the new size are dropped.
+    void SetCols(int count, int sheet);
+    void SetRows(int count, int sheet);
+
+    // ---- Sorting (current sheet) ----------------------------------------------------------------------------
+    // SortRow: reorders the rows of the range by the values in column `key`; SortCol: reorders the columns of the
+    // range by the values in row `key`. order 1 ascending, 0 descending. Numbers before texts, blanks always
+    // last, equal keys keep their order; formats move with the cells. A range that cuts through a merged block is
+    // refused with QuelmarError.
+    void SortRow(int order, int key, int col1, int row1, int col2, int row2);
+    void SortCol(int order, int key, int col1, int row1, int col2, int row2);
+
+    // ---- Clipboard and selection (current sheet) ----------------------------------------------------------------
+    void CutRange(int col1, int row1, int col2, int row2);
+    void CopyRange(int col1, int row1, int col2, int row2);
+    // Pastes the clipboard with its top-left at (col,row). mode 0 all, 1 formulas (and constants), 2 texts and
+    // values (formulas pasted as their results), 3 formats. sizeFlag 0: also take over the source's column widths
+    // and row heights; blankFlag 0: blank source cells leave the target untouched. A cut range is moved (its
+    // source cleared) on the first paste. Text copied from another program (tab-separated) is pasted as typed.
+    void PasteRange(int col, int row, int mode, int sizeFlag, int blankFlag);
+    void SelectRange(int col1, int row1, int col2, int row2);
+    void GetSelectRange(int& col1, int& row1, int& col2, int& row2) const;
+    int GetCurCol() const;
+    int GetCurRow() const;
+    // 1 down, 2 right, 4 up, 8 left (copy the edge row / column over the selection), 16 repeat, 32 arithmetic
+    // series, 64 geometric series (down each column of a selection with several rows, else right along the row,
+    // seeded by its first one or two values).
+    void FillSelection(int flag);
+    // 1 content, 2 formulas, 4 hyperlinks, 8 formats, 16 pictures, 32 all (content, formats, lists, links,
+    // pictures). Flags may be combined.
+    void ClearSelection(int flag);
+
+    // ---- View options ---------------------------------------------------------------------------------------
+    void ShowRowLabel(int show, int sheet);
+    void ShowColLabel(int show, int sheet);
+    void ShowSheetLabel(int show, int sheet);
+    void ShowHScroll(int show, int sheet);
+    void ShowVScroll(int show, int sheet);
+    void ShowGridLine(int show, int sheet);
+    // on 0: no fixed columns / rows; else columns 1..last (rows 1..last) stay in view while scrolling.
+    void SetFixedCols(int on, int last);
+    void SetFixedRows(int on, int last);
+    void SetScreenScale(int sheet, double scale);   // 1.0 = 100 %
+    // The viewer option: the current cell and selection are highlighted. On after every OpenFile and
+    // ResetContent; the main window's read-only viewers switch it off with SetViewerOption(0).
+    void SetViewerOption(int on);
+    bool viewerOption() const { return m_viewerOption; }
+    void Invalidate();   // repaint requested
+    void Redraw();       // repaint requested
+
+    // ---- Tables ------------------------------------------------------------------------------------------------
+    int FindFontIndex(const QString& name, int add);
+    int FindColorIndex(const QColor& color, int add);
+
+    // ---- Undo ---------------------------------------------------------------------------------------------
+    void EnableUndo(int on);
+    void Undo();
+    void Redo();
+    int CanUndo() const;
+    int CanRedo() const;
+
+    // ---- Printing (through the installed CellPrintBackend; nothing happens while GetFileName is empty) ---------
+    int PrintSheet(int withDialog, int sheet);
+    void PrintPreview(int mode, int sheet);
+    void PrintPreviewEx(int mode, int sheet, bool modal);
+    void PrintPageSetup();
+    void SetPrintCopies(int copies);
+    static void setPrintBackend(CellPrintBackend* backend);   // not owned
+    static CellPrintBackend* printBackend();
+
+    // ---- For the view and other callers (not control operations) -------------------------------------------------
+    const Workbook& workbook() const { return m_wb; }
+    const Sheet& sheet(int index) const;               // an unknown index gives the current sheet
+    bool isValidCell(int col, int row, int sheet) const;
+    // The cell's text as shown (number formats applied; formula results; error values).
+    QString cellText(int col, int row, int sheet) const;
+    // What typing into a cell does: "" clears the content, "=..." sets a formula, a number (also "12%",
+    // "1,234.5") becomes a number, anything else a text. False (nothing changed) when the cell is locked.
+    bool enterText(int col, int row, int sheet, const QString& text);
+    void setCurSheet(int sheet);
+    void setCurrentCell(int col, int row);                   // also selects that cell (or its merged block)
+    void setSelection(int curCol, int curRow, const Range& selection);
+    void setColWidth(int sheet, int col, int width);         // pixels at 100 %
+    void setRowHeight(int sheet, int row, int height);
+    void setCellFormat(int col, int row, int sheet, const CellFormat& format);
+    void setHyperlink(int col, int row, int sheet, const QString& target);
+    void addPicture(int sheet, const Picture& picture);
+    void setBackgroundPicture(int sheet, const QByteArray& data);
+    void setPageSetup(int sheet, const PageSetup& page);
+    // Groups the edits until the matching end into one undo step (the designer's loops over a selection).
+    void beginEditGroup(const QString& text);
+    void endEditGroup();
+    QUndoStack* undoStack() const { return m_undo.get(); }
+    bool undoEnabled() const { return m_undoEnabled; }
+
+    // Applies a whole new state of one sheet as one edit (used by the edit commands and by undo).
+    void replaceSheet(int sheet, const Sheet& state, const QString& text);
+
+signals:
+    void cellsChanged(int sheet, const cell::Range& range);   // content or formats of these cells
+    void layoutChanged(int sheet);                            // sizes, merges, rows/columns, view options
+    void selectionChanged();                                  // current cell, selection or current sheet
+    void workbookReset();                                     // a new workbook: opened, reset
+    void modifiedChanged(bool modified);
+    void repaintRequested();                                  // Invalidate / Redraw
+    void fileError(const QString& message);                   // OpenFile / SaveFile failed
+
+private:
+    friend class CellsEdit;
+    friend class SheetEdit;
+    using CellChanges = QHash<quint32, Cell>;   // key -> the new cell (a blank default cell removes it)
+
+    Sheet* sheetPtr(int sheet);
+    void setModified(bool modified);
+    // Records (when undo is on) and applies a change of cells.
+    void editCells(int sheet, const CellChanges& changes, const QString& text);
+    void editCell(int col, int row, int sheet, const QString& text, const std::function<void(Cell&)>& change);
+    void editFormat(int col, int row, int sheet, const std::function<void(CellFormat&)>& change);
+    void editSheet(int sheet, const QString& text, const std::function<void(Sheet&)>& change);
+    void editSheetSilently(int sheet, const std::function<void(Sheet&)>& change);   // view options: no undo
+    void push(QUndoCommand* command);
+    // Called by the edit commands after they changed the model.
+    void applyCells(int sheet, const CellChanges& cells);
+    void applySheet(int sheet, const Sheet& state);
+    void recalculate(int sheet, const QList<quint32>& changedKeys);
+    void rebuildFormulas();
+    QRgb colorOf(int colorIndex) const;
+
+    Workbook m_wb;
+    QString m_fileName;
+    QString m_error;
+    bool m_modified = false;
+    bool m_undoEnabled = false;
+    bool m_viewerOption = true;
+    std::unique_ptr<QUndoStack> m_undo;
+    std::unique_ptr<FormulaSeam> m_formulas;
+};
+
+} // namespace cell
