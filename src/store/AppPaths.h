@@ -1,0 +1,28 @@
+#pragma once
+#include <QString>
+
+// The installation paths of a program folder. Folder texts always end with a separator.
+struct AppPaths {
+    QString AppDir;            // the program folder
+    QString DatabaseFile;      // AppDir + "vesk.mdb"
+    QString ProTablesDir;      // AppDir + "ProTables/": files of the project library (and the archive's references)
+    QString SysTablesDir;      // AppDir + "SysTables/": files of the template library
+    QString BlankTableFile;    // AppDir + "Book1.cll"
+    QString BlankPackageFile;  // AppDir + "S.mdb"
+    QString TempDir;           // AppDir + "Temp/"
+    QString TempPackageFile;   // TempDir + "S.mdb"
+    QString ReadmeFile;        // AppDir + "Readme.txt"
+
+    // Forms every path from the program folder (made absolute); tests nothing.
+    static AppPaths forDir(const QString& dir);
+
+    // Folder of a template's files: SysTablesDir + iDir + "/".
+    QString MobanFolderPath(int iDir) const;
+    // Folder of a project's files (also those the archive refers to): ProTablesDir + iDir + "/".
+    QString ZiLiaoFolderPath(int iDir) const;
+};
+
+// The start-up checks of a program folder, in order: the database file, then ProTables, SysTables, the blank table
+// file, the blank package file, Temp and the readme. The first missing item fails with its message. Returns the
+// paths. The desktop program and the CLI both run it before they open the database.
+AppPaths CheckInstallation(const QString& dir);

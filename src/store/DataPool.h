@@ -1,0 +1,119 @@
+#pragma once
+#include "store/RowSet.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+
+class QSqlQuery;
+
+// The data module: owns the connection to the main database ("vesk.mdb", SQLite), every SQL statement of the
+// system, the fetches and applies of every table, the numbering and login queries and the after-update hooks of
+// the node tables. Nothing outside this class builds SQL. Every value that comes from a user is a bound parameter.
+//
+// Callers work on RowSets: Get...Data() returns a packet to load into a RowSet; the RowSet is changed; its change
+// log goes back through Apply...Updates(), which writes it row by row, locating rows by key only, inside one
+// transaction: a row that cannot be written fails the whole apply with the engine's message and nothing of it
+// stays written, so the caller's RowSet still holds every change. Callers merge() the RowSet after a successful
+// apply.
+//
+// Names are compared case-free with one folding on both sides: the connection's lower() is replaced by
+// foldCase() (core/TextFold.h), and C++ code folds with the same function.
+class TDataPoolDM {
+public:
+    // The version of the schema this program writes; older databases are migrated when opened.
+    static constexpr int SchemaVersion = 1;
+
+    // Opens the main database (each instance on a connection of its own). Fails with the engine's message when the
+    // file is missing or is not a database of this system.
+    explicit TDataPoolDM(const QString& databaseFile);
+    ~TDataPoolDM();
+    TDataPoolDM(const TDataPoolDM&) = delete;
+    TDataPoolDM& operator=(const TDataPoolDM&) = delete;
+
+    const QString& databaseFile() const { return m_file; }
+    QSqlDatabase database() const;
+    int schemaVersion() const;
+
+    // A new main database with every table and the start-up rows: the library roots and recycle bins, the user
+    // Admin (advanced, no password) with its layout and default overview rows, and an empty last-user row.
+    // Written to a temporary file and renamed, so a failure leaves no half-made database. Refuses an existing file.
+    static void CreateMainDatabase(const QString& path);
+    // A new empty package database (tables bs, hi, TreeHandle).
+    static void CreateBlankPackageFile(const QString& path);
+
+    // --- fetches and applies ---
+    DataPacket GetMobanData();
+    void ApplyMobanUpdates(const ChangeLog& log);
+    DataPacket GetZiLiaoData(const QString& userName);
+    void ApplyZiLiaoUpdates(const QString& userName, const ChangeLog& log);
+    DataPacket GetGuiDangData(const QString& userName);
+    void ApplyGuiDangUpdates(const QString& userName, const ChangeLog& log);
+    DataPacket GetGkxxData();
+    void ApplyGkxxUpdates(const ChangeLog& log);
+    DataPacket GetCzyData();
+    void ApplyCzyUpdates(const ChangeLog& log);
+    DataPacket GetGcgkData(int id);
+    void ApplyGcgkUpdates(int id, const ChangeLog& log);
+    // The user's layout row; the name is matched case-free, as the login is.
+    DataPacket GetOwnerConfigData(const QString& userName);
+    void ApplyOwnerConfigUpdates(const QString& userName, const ChangeLog& log);
+    DataPacket GetHeadingFillRangeData(int id);
+    void ApplyHeadingFillRangeUpdates(int id, const ChangeLog& log);
+    DataPacket GetDefaultGkData(const QString& userName);
+    void ApplyDefaultGkUpdates(const QString& userName, const ChangeLog& log);
+    // The header-fill records of every node in folder n of the library.
+    DataPacket GetMobanFillRanges(int dirNo);
+    void ApplyMobanFillRanges(int dirNo, const ChangeLog& log);
+    DataPacket GetZiLiaoFillRanges(int dirNo);
+    void ApplyZiLiaoFillRanges(int dirNo, const ChangeLog& log);
+
+    // --- numbering: the largest used value + 1, or 1 for an empty table; they read the database, not a RowSet ---
+    int NewMobanKey();
+    int NewZiLiaoKey();
+    int NewGuiDangKey();
+    int NewGkxxKey();
+    int NewFillRangeKey();
+    int NewMobanDirNo();
+    int NewZiLiaoDirNo();
+    int NewMobanFileNo(int dirNo);
+    int NewZiLiaoFileNo(int dirNo);
+    bool IsMobanDirEmpty(int dirNo);
+    bool IsZiLiaoDirEmpty(int dirNo);
+    bool IsProjectDir(int dirNo);
+
+    // --- login ---
+    // A user whose name equals `name` case-free (blanks significant) and whose password matches `password`
+    // (case-free; a null or empty stored password matches an empty one).
+    bool UserExists(const QString& name, const QString& password);
+    // The opType of the user named `name` (case-free), or -1 when there is none.
+    int GetUserType(const QString& name);
+    // The last user's name; empty when none was stored.
+    QString GetLastUser();
+    void SetLastUser(const QString& name);
+
+    // The key column of a table of the main or package database ("ItemID" for the node tables).
+    static QString keyColumnOf(const QString& table);
+
+private:
+    using Hook = std::function<void(const RowChange& change, const QStringList& columns)>;
+
+    void openConnection();
+    void registerFunctions();
+    void checkSchema();
+    void migrate(int fromVersion);
+
+    QSqlQuery run(const QString& sql, const QVariantList& params = {});
+    int scalarInt(const QString& sql, const QVariantList& params = {});
+    DataPacket fetch(const QString& table, const QString& sql, const QVariantList& params = {});
+    void apply(const QString& table, const ChangeLog& log, const Hook& hook = {});
+    void writeChange(const QString& table, const QString& key, const QStringList& columns, const RowChange& c);
+
+    void mobanAfterUpdateRecord(const RowChange& change, const QStringList& columns);
+    void ziLiaoAfterUpdateRecord(const RowChange& change, const QStringList& columns);
+
+    QString m_file;
+    QString m_connection;
+};
