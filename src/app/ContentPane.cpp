@@ -1,0 +1,204 @@
+#include "app/ContentPane.h"
+
+#include "app/IconFactory.h"
+#include "core/Prompter.h"
+#include "core/QuelmarError.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+std::function<bool(const QString&)>& opener()
+{
+    static std::function<bool(const QString&)> open = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    return open;
+}
+
+// Hourglass while a file is loaded into a pane, also when the load fails.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+QString missingFile(const QString& path)
+{
+    return QStringLiteral("“%1”文件不存在！").arg(QDir::toNativeSeparators(path));
+}
+
+}  // namespace
+
+int documentImage(const QString& pathOrExt)
+{
+    const QString ext = QFileInfo(pathOrExt).suffix().toLower();
+    if (ext == QLatin1String("doc"))
+        return 46;
+    if (ext == QLatin1String("xls"))
+        return 45;
+    if (ext == QLatin1String("wps"))
+        return 41;
+    if (ext == QLatin1String("txt"))
+        return 42;
+    if (ext == QLatin1String("mht"))
+        return 43;
+    return 44;
+}
+
+DocumentPane::DocumentPane(QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+    setPalette(pal);
+
+    m_icon = new QToolButton;
+    m_icon->setAutoRaise(true);
+    m_icon->setIconSize(QSize(64, 64));
+    m_icon->setToolTip(QStringLiteral("双击打开文档"));
+    m_name = new QLabel;
+    m_name->setAlignment(Qt::AlignCenter);
+    m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont f = m_name->font();
+    f.setPointSizeF(f.pointSizeF() * 1.1);
+    m_name->setFont(f);
+    m_folder = new QLabel;
+    m_folder->setAlignment(Qt::AlignCenter);
+    m_folder->setStyleSheet(QStringLiteral("color: #6b7380;"));
+    auto* hint = new QLabel(QStringLiteral("双击图标，用系统关联的程序打开该文档。"));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setStyleSheet(QStringLiteral("color: #6b7380;"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addStretch(2);
+    layout->addWidget(m_icon, 0, Qt::AlignHCenter);
+    layout->addWidget(m_name);
+    layout->addWidget(m_folder);
+    layout->addSpacing(12);
+    layout->addWidget(hint);
+    layout->addStretch(3);
+
+    // A click on the icon is the container's double-click: it opens the document.
+    connect(m_icon, &QToolButton::clicked, this, &DocumentPane::openRequested);
+}
+
+void DocumentPane::setOpener(std::function<bool(const QString&)> open)
+{
+    opener() = std::move(open);
+}
+
+void DocumentPane::link(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        throw QuelmarError(missingFile(path));
+    m_path = path;
+    const QFileInfo info(path);
+    m_icon->setIcon(IconFactory::nodeIcon(documentImage(path)));
+    m_name->setText(info.fileName());
+    m_folder->setText(QDir::toNativeSeparators(info.absolutePath()));
+}
+
+void DocumentPane::clear()
+{
+    m_path.clear();
+    m_icon->setIcon(QIcon());
+    m_name->clear();
+    m_folder->clear();
+}
+
+void DocumentPane::open(Prompter& prompter)
+{
+    if (m_path.isEmpty())
+        throw QuelmarError(QStringLiteral("Ole对象是空的？"));
+    bool opened = false;
+    {
+        BusyCursor busy(prompter);
+        opened = QFileInfo::exists(m_path) && opener()(m_path);
+    }
+    if (!opened)
+        prompter.error(QStringLiteral("Quelmar"), QStringLiteral("文件已经被移除！"));
+}
+
+void DocumentPane::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (m_menu)
+        m_menu->exec(event->globalPos());
+}
+
+ContentPane::ContentPane(std::unique_ptr<TableViewer> viewer, QWidget* parent)
+    : QWidget(parent), m_viewer(std::move(viewer))
+{
+    m_stack = new QStackedWidget;
+    m_stack->addWidget(m_viewer->widget());   // TableFilePage
+    m_documents = new DocumentPane;
+    m_stack->addWidget(m_documents);           // DataPacketPage
+    m_nodeInfo = new QLabel(QStringLiteral("[ 无表格 ]"));
+    m_nodeInfo->setAlignment(Qt::AlignCenter);
+    m_nodeInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_nodeInfo->setAutoFillBackground(true);
+    m_nodeInfo->setStyleSheet(QStringLiteral("color: #7a828e;"));
+    m_stack->addWidget(m_nodeInfo);            // NodeInfoPage
+    m_stack->setCurrentWidget(m_nodeInfo);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+}
+
+ContentPane::~ContentPane()
+{
+    // The viewer's widget belongs to the stack; the viewer object must not outlive the widget it drives.
+    m_stack->removeWidget(m_viewer->widget());
+    m_viewer->widget()->setParent(nullptr);
+}
+
+void ContentPane::showPage(Page page)
+{
+    switch (page) {
+    case Page::TableFile: m_stack->setCurrentIndex(0); break;
+    case Page::DataPacket: m_stack->setCurrentIndex(1); break;
+    case Page::NodeInfo: m_stack->setCurrentIndex(2); break;
+    }
+}
+
+ContentPane::Page ContentPane::currentPage() const
+{
+    switch (m_stack->currentIndex()) {
+    case 0: return Page::TableFile;
+    case 1: return Page::DataPacket;
+    default: return Page::NodeInfo;
+    }
+}
+
+bool LoadTableFile(TableViewer& viewer, const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    WaitCursor wait;
+    if (!viewer.GetFileName().isEmpty() && viewer.IsModified() == 1)
+        viewer.SaveFile(viewer.GetFileName(), 0);
+    viewer.OpenFile(path, QString::fromLatin1(TableFilePassword));
+    const int sheet = viewer.GetCurSheet();
+    viewer.ShowColLabel(0, sheet);
+    viewer.ShowRowLabel(0, sheet);
+    viewer.SetViewerOption(0);
+    return true;
+}
+
+void LoadDocument(DocumentPane& pane, const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        throw QuelmarError(missingFile(path));
+    WaitCursor wait;
+    pane.link(path);
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// The viewer of a content pane's table page: a read-only spreadsheet control showing the selected node's table file
+// (CellForMoban, CellForZiLiao). The operations are those of the spreadsheet control the panes rely on, with its
+// names and results (1 = success). The main window knows the viewer only through this interface, so tests can
+// drive it with a scripted viewer.
+class TableViewer {
+public:
+    virtual ~TableViewer() = default;
+
+    virtual QWidget* widget() = 0;
+    virtual int OpenFile(const QString& path, const QString& password) = 0;
+    virtual int SaveFile(const QString& path, int mode) = 0;
+    virtual QString GetFileName() const = 0;
+    virtual int IsModified() const = 0;
+    virtual void ResetContent() = 0;
+    virtual int GetCurSheet() const = 0;
+    virtual void ShowColLabel(int show, int sheet) = 0;
+    virtual void ShowRowLabel(int show, int sheet) = 0;
+    virtual void SetViewerOption(int on) = 0;
+};
+
+using TableViewerFactory = std::function<std::unique_ptr<TableViewer>(QWidget* parent)>;
+
+// The viewer of the desktop program (the spreadsheet engine's control and view).
+std::unique_ptr<TableViewer> createCellViewer(QWidget* parent);
+
+// The password every table file is opened with.
+inline const char* const TableFilePassword = "58206143";

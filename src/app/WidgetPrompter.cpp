@@ -1,0 +1,133 @@
+#include "app/WidgetPrompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QMessageBox::Icon boxIcon(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Information: return QMessageBox::Information;
+    case Prompter::Icon::Warning: return QMessageBox::Warning;
+    case Prompter::Icon::Error: return QMessageBox::Critical;
+    case Prompter::Icon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Message boxes take the program's title when the caller gives none.
+QString captionOr(const QString& caption)
+{
+    return caption.isEmpty() ? QStringLiteral("Quelmar") : caption;
+}
+
+// Windows line breaks in messages ("\r\n\r\n注：...") show as plain line breaks.
+QString plain(const QString& text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return t;
+}
+
+}  // namespace
+
+QWidget* WidgetPrompter::dialogParent() const
+{
+    if (m_parent && m_parent->isVisible())
+        return m_parent;
+    return QApplication::activeWindow();
+}
+
+bool WidgetPrompter::askText(const QString& caption, const QString& prompt, QString& value)
+{
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(dialogParent(), captionOr(caption), prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = answer;
+    return ok;
+}
+
+bool WidgetPrompter::confirm(const QString& caption, const QString& text)
+{
+    return question(caption, text, false) == Answer::Yes;
+}
+
+Prompter::Answer WidgetPrompter::question(const QString& caption, const QString& text, bool withCancel)
+{
+    QMessageBox box(QMessageBox::Question, captionOr(caption), plain(text), QMessageBox::NoButton, dialogParent());
+    QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+    QPushButton* cancel = withCancel ? box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole) : nullptr;
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel ? cancel : no);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no || !withCancel)
+        return Answer::No;
+    return Answer::Cancel;
+}
+
+void WidgetPrompter::message(Icon icon, const QString& caption, const QString& text)
+{
+    QMessageBox box(boxIcon(icon), captionOr(caption), plain(text), QMessageBox::NoButton, dialogParent());
+    box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    // A message must be readable even while the hourglass of a running operation is on.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+}
+
+QString WidgetPrompter::qtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+    }
+    if (out.isEmpty())
+        return filter;
+    return out.join(QStringLiteral(";;"));
+}
+
+QString WidgetPrompter::chooseOpenFile(const QString& caption, const QString& filter, const QString& dir)
+{
+    return QFileDialog::getOpenFileName(dialogParent(), caption, dir, qtFilter(filter));
+}
+
+QString WidgetPrompter::chooseSaveFile(const QString& caption, const QString& filter, const QString& proposal)
+{
+    return QFileDialog::getSaveFileName(dialogParent(), caption, proposal, qtFilter(filter));
+}
+
+QString WidgetPrompter::chooseFolder(const QString& caption, const QString& dir)
+{
+    return QFileDialog::getExistingDirectory(dialogParent(), caption, dir);
+}
+
+void WidgetPrompter::status(const QString& text)
+{
+    if (auto* label = qobject_cast<QLabel*>(m_status.data())) {
+        label->setText(text);
+        label->repaint();
+    }
+}
+
+void WidgetPrompter::setBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
