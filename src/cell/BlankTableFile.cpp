@@ -1,14 +1,17 @@
 #include "cell/BlankTableFile.h"
+#include "cell/CellControl.h"
+#include "cell/TableFile.h"
 #include "core/QuelmarError.h"
 
-#include <QSaveFile>
-
 namespace cell {
-// Placeholder until the table-file format lands: an empty file.
+
 void writeBlankTableFile(const QString& path)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || !f.commit())
-        throw QuelmarError(QStringLiteral("无法写入文件 \"%1\"：%2").arg(path, f.errorString()));
+    Workbook wb;
+    wb.sheets = {makeSheet(QStringLiteral("Sheet1"), 10, 30)};
+    TableFileWriter writer;
+    if (!writer.write(path, tableFilePassword(), wb))
+        throw QuelmarError(writer.errorString());
 }
-}
+
+} // namespace cell

@@ -26,7 +26,9 @@ class QUndoStack;
 namespace cell {
 
 class CellControl;
-class FormulaSeam;
+namespace formula {
+class FormulaEngine;
+}
 
 // Printing, preview and page setup of a control. Installed once by the view library (it needs widgets); without a
 // backend the print operations throw QuelmarError("打印功能不可用").
@@ -202,7 +204,8 @@ public:
     QString cellText(int col, int row, int sheet) const;
     // What typing into a cell does: "" clears the content, "=..." sets a formula, a number (also "12%",
     // "1,234.5") becomes a number, anything else a text. False (nothing changed) when the cell is locked.
-    bool enterText(int col, int row, int sheet, const QString& text);
+    // respectLock false: the program itself (CLI, import) writes into locked cells too.
+    bool enterText(int col, int row, int sheet, const QString& text, bool respectLock = true);
     void setCurSheet(int sheet);
     void setCurrentCell(int col, int row);                   // also selects that cell (or its merged block)
     void setSelection(int curCol, int curRow, const Range& selection);
@@ -233,24 +236,27 @@ signals:
 
 private:
     friend class CellsEdit;
-    friend class SheetEdit;
+    friend class SheetsEdit;
     using CellChanges = QHash<quint32, Cell>;   // key -> the new cell (a blank default cell removes it)
 
     Sheet* sheetPtr(int sheet);
     void setModified(bool modified);
-    // Records (when undo is on) and applies a change of cells.
+    // The one path of every content / format edit: applies `changes`, lets the formula engine follow, records
+    // the edit (when undo is on) and tells the view.
     void editCells(int sheet, const CellChanges& changes, const QString& text);
     void editCell(int col, int row, int sheet, const QString& text, const std::function<void(Cell&)>& change);
     void editFormat(int col, int row, int sheet, const std::function<void(CellFormat&)>& change);
-    void editSheet(int sheet, const QString& text, const std::function<void(Sheet&)>& change);
-    void editSheetSilently(int sheet, const std::function<void(Sheet&)>& change);   // view options: no undo
+    // The one path of every structural edit: `change` changes the sheet (and may call the formula engine; when it
+    // returns false the formulas are rebuilt afterwards) and the sheets before and after are recorded.
+    void editSheet(int sheet, const QString& text, const std::function<bool(Sheet&)>& change);
+    void editViewOption(int sheet, const std::function<void(Sheet&)>& change);   // no undo step
     void push(QUndoCommand* command);
-    // Called by the edit commands after they changed the model.
-    void applyCells(int sheet, const CellChanges& cells);
-    void applySheet(int sheet, const Sheet& state);
-    void recalculate(int sheet, const QList<quint32>& changedKeys);
-    void rebuildFormulas();
+    // Used by undo / redo.
+    void restoreCells(int sheet, const QList<quint32>& keys, const CellChanges& cells);
+    void restoreSheets(const QList<Sheet>& sheets, int changedSheet);
+    void notifyCells(int sheet, const Range& range);
     QRgb colorOf(int colorIndex) const;
+    void moveStructure(int sheet, bool rows, int at, int count);   // insert (count > 0) or delete (count < 0)
 
     Workbook m_wb;
     QString m_fileName;
@@ -258,8 +264,9 @@ private:
     bool m_modified = false;
     bool m_undoEnabled = false;
     bool m_viewerOption = true;
+    int m_groupDepth = 0;
     std::unique_ptr<QUndoStack> m_undo;
-    std::unique_ptr<FormulaSeam> m_formulas;
+    std::unique_ptr<formula::FormulaEngine> m_engine;
 };
 
 } // namespace cell
