@@ -59,6 +59,7 @@ public:
 
     // --- rows ---
     QList<RowId> rows() const;            // in order, filtered when the filter is on
+    const QList<RowId>& allRows() const { return m_order; }   // in order, whatever the filter
     int count() const { return int(rows().size()); }
     int totalCount() const { return int(m_order.size()); }
     bool contains(RowId id) const { return m_rows.contains(id); }
