@@ -134,16 +134,17 @@ QClipboard* systemClipboard()
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
 }
 
-// A number series along one run of cells.
-bool trailingNumber(const QString& text, QString& prefix, qint64& n, int& digits)
+// The last run of digits of a text ("第1层", "K12+300"): a text series counts it up.
+bool lastNumber(const QString& text, QString& prefix, qint64& n, int& digits, QString& suffix)
 {
-    static const QRegularExpression re(QStringLiteral("^(.*?)(\\d+)$"));
+    static const QRegularExpression re(QStringLiteral("^(.*?)(\\d+)(\\D*)$"));
     const auto m = re.match(text);
     if (!m.hasMatch() || m.captured(2).size() > 15)
         return false;
     prefix = m.captured(1);
     n = m.captured(2).toLongLong();
     digits = int(m.captured(2).size());
+    suffix = m.captured(3);
     return true;
 }
 
@@ -1403,14 +1404,14 @@ void CellControl::FillSelection(int flag)
                     }
                 } else if (const QString* text = std::get_if<QString>(&first.value); text && !geometric) {
                     // "第1层" -> "第2层", "第3层", ...
-                    QString prefix;
+                    QString prefix, suffix;
                     qint64 n = 0;
                     int digits = 0;
-                    if (!trailingNumber(*text, prefix, n, digits))
+                    if (!lastNumber(*text, prefix, n, digits, suffix))
                         continue;
                     for (int i = 1; i < len; ++i) {
                         Cell t = first;
-                        t.value = prefix + QStringLiteral("%1").arg(n + i, digits, 10, QLatin1Char('0'));
+                        t.value = prefix + QStringLiteral("%1").arg(n + i, digits, 10, QLatin1Char('0')) + suffix;
                         const auto [tc, trow] = pos(i);
                         putCell(sh, Sheet::key(tc, trow), t);
                     }

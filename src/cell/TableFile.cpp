@@ -18,7 +18,8 @@ namespace {
 constexpr char Magic[8] = {'Q', 'L', 'M', 'R', 'C', 'E', 'L', 'L'};
 constexpr int SaltSize = 16;
 constexpr int HashSize = 32;
-constexpr int HeaderSize = 8 + 2 + 2 + SaltSize + HashSize + 4 + 4 + HashSize;   // 100
+constexpr int CheckOffset = 8 + 2 + 2 + SaltSize + HashSize + 4 + 4;                 // 68
+constexpr int HeaderSize = CheckOffset + 4 + HashSize;                              // 104
 constexpr int MacOffset = HeaderSize - HashSize;
 constexpr quint32 PayloadEnd = 0x454e4421;   // "END!": the parser must land exactly here
 constexpr quint32 MaxPayload = 512u * 1024 * 1024;
@@ -30,6 +31,12 @@ QByteArray deriveKey(const QByteArray& salt, const QString& password)
     for (int i = 0; i < KeyRounds; ++i)
         key = QCryptographicHash::hash(key + salt, QCryptographicHash::Sha256);
     return key;
+}
+
+// A check of the header alone, so that a damaged header is told apart from a wrong password.
+QByteArray headerCheck(const char* header)
+{
+    return QCryptographicHash::hash(QByteArrayView(header, CheckOffset), QCryptographicHash::Sha256).left(4);
 }
 
 QByteArray verifierOf(const QByteArray& key)
@@ -445,6 +452,7 @@ QByteArray TableFileWriter::encode(const Workbook& wb, const QString& password)
     std::memcpy(h + 12 + SaltSize, verifierOf(key).constData(), HashSize);
     qToLittleEndian(quint32(payload.size()), h + 12 + SaltSize + HashSize);
     qToLittleEndian(quint32(stored.size()), h + 16 + SaltSize + HashSize);
+    std::memcpy(h + CheckOffset, headerCheck(h).constData(), 4);
     QMessageAuthenticationCode mac(QCryptographicHash::Sha256, key);
     mac.addData(out.constData(), MacOffset);
     mac.addData(stored);
@@ -507,6 +515,8 @@ bool TableFileReader::decode(const QByteArray& bytes, const QString& password, W
     if (bytes.size() < HeaderSize)
         return damaged();
     const char* h = bytes.constData();
+    if (headerCheck(h) != bytes.mid(CheckOffset, 4))
+        return damaged();
     const quint16 version = qFromLittleEndian<quint16>(h + 8);
     if (version == 0)
         return damaged();

@@ -1,8 +1,9 @@
 #pragma once
 // The table-file format: our own, versioned and compact.
 //
-//   header (100 bytes): magic "QLMRCELL", format version (u16 LE), flags (u16), salt (16), password verifier (32),
-//                       payload size (u32 LE), stored size (u32 LE), HMAC-SHA256 of header and stored bytes (32)
+//   header (104 bytes): magic "QLMRCELL", format version (u16 LE), flags (u16), salt (16), password verifier (32),
+//                       payload size (u32 LE), stored size (u32 LE), header check (4: SHA-256 of the bytes
+//                       before it), HMAC-SHA256 of header and stored bytes (32)
 //   stored bytes:       the zlib-compressed payload, scrambled with a key derived from the salt and the password
 //   payload:            the workbook (QDataStream), cell formats kept once in a table and referenced by index
 //
