@@ -115,23 +115,35 @@ void writePage(QDataStream& s, const PageSetup& p)
     s << qint32(p.copies);
 }
 
+// Every field of a format as plain integers: a cheap key to find equal formats.
+QByteArray formatKey(const CellFormat& f)
+{
+    const qint32 v[] = {f.font, f.fontSize, f.fontStyle, f.textColor, f.backColor, f.align, f.textStyle, f.numType,
+                        f.decimals, f.separator, f.currency, f.dateStyle, f.timeStyle, f.input,
+                        f.border[0].style, qint32(f.border[0].color), f.border[1].style, qint32(f.border[1].color),
+                        f.border[2].style, qint32(f.border[2].color), f.border[3].style, qint32(f.border[3].color),
+                        f.diagonal[0].style, qint32(f.diagonal[0].color), f.diagonal[1].style,
+                        qint32(f.diagonal[1].color)};
+    return QByteArray(reinterpret_cast<const char*>(v), sizeof v);
+}
+
 QByteArray payloadOf(const Workbook& wb)
 {
     // Formats first, deduplicated: a form has thousands of cells but a few dozen distinct formats.
     QHash<QByteArray, quint32> formatIndex;
     QList<QByteArray> formats;
     formats << formatBytes(CellFormat{});
-    formatIndex.insert(formats.first(), 0);
+    formatIndex.insert(formatKey(CellFormat{}), 0);
     QList<QList<quint32>> cellFormats;   // per sheet, in the order the cells are written
     for (const Sheet& sh : wb.sheets) {
         QList<quint32> idx;
         idx.reserve(sh.cells.size());
         for (auto it = sh.cells.cbegin(); it != sh.cells.cend(); ++it) {
-            const QByteArray fb = formatBytes(it.value().format);
-            auto f = formatIndex.constFind(fb);
+            const QByteArray fk = formatKey(it.value().format);
+            auto f = formatIndex.constFind(fk);
             if (f == formatIndex.constEnd()) {
-                f = formatIndex.insert(fb, quint32(formats.size()));
-                formats << fb;
+                f = formatIndex.insert(fk, quint32(formats.size()));
+                formats << formatBytes(it.value().format);
             }
             idx << f.value();
         }
