@@ -99,10 +99,12 @@ void LibraryTreeModel::clear()
 }
 
 // The recycle bin's icon follows whether it has children: tell views when its children change.
-void LibraryTreeModel::binChanged(const QModelIndex& parent)
+void LibraryTreeModel::binChanged(const Node* parent)
 {
-    if (parent.isValid() && nodeOf(parent)->record.TypeID == NodeKinds::RecycleBin)
-        emit dataChanged(parent, parent, {IconIndexRole, Qt::DecorationRole});
+    if (parent && parent != &m_root && parent->record.TypeID == NodeKinds::RecycleBin) {
+        const QModelIndex i = indexOf(parent);
+        emit dataChanged(i, i, {IconIndexRole, Qt::DecorationRole});
+    }
 }
 
 QModelIndex LibraryTreeModel::addNode(const QModelIndex& parent, const NodeRecord& record, int beforeRow)
@@ -119,7 +121,7 @@ QModelIndex LibraryTreeModel::addNode(const QModelIndex& parent, const NodeRecor
     p->children.insert(p->children.begin() + row, std::move(node));
     m_byItemId.insert(record.ItemID, raw);
     endInsertRows();
-    binChanged(parent);
+    binChanged(p);
     return createIndex(row, 0, raw);
 }
 
@@ -143,7 +145,7 @@ void LibraryTreeModel::removeNode(const QModelIndex& index)
     forget(n);
     p->children.erase(p->children.begin() + row);
     endRemoveRows();
-    binChanged(parentIndex);
+    binChanged(p);
 }
 
 void LibraryTreeModel::setRecord(const QModelIndex& index, const NodeRecord& record)
@@ -192,8 +194,8 @@ QModelIndex LibraryTreeModel::moveNode(const QModelIndex& index, const QModelInd
     owned->parent = target;
     target->children.insert(target->children.begin() + dest, std::move(owned));
     endMoveRows();
-    binChanged(fromIndex);
-    binChanged(newParent);
+    binChanged(from);
+    binChanged(target);
     return createIndex(dest, 0, n);
 }
 

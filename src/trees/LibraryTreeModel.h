@@ -70,7 +70,7 @@ private:
     Node* nodeOf(const QModelIndex& index) const;
     QModelIndex indexOf(const Node* node) const;
     void forget(const Node* node);
-    void binChanged(const QModelIndex& parent);
+    void binChanged(const Node* parent);
 
     Library m_library;
     Node m_root;   // invisible; its children are the top-level nodes

@@ -1,0 +1,34 @@
+#pragma once
+#include "store/AppPaths.h"
+#include "store/DataPool.h"
+#include "trees/NodeRecord.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A fresh program folder in a temporary directory, made as `quelmar-cli init` makes it, with its data module open.
+class ProgramFolderFixture {
+public:
+    ProgramFolderFixture();
+    ~ProgramFolderFixture();
+
+    const AppPaths& paths() const { return m_paths; }
+    TDataPoolDM& dm() { return *m_dm; }
+    QString dir() const { return m_dir.path(); }
+
+    // Writes node rows straight through the data module (the library's apply, hooks included).
+    void addNode(Library library, const NodeRecord& record, const QString& userId = QStringLiteral("Everyone"),
+                 int partIndex = 0);
+    // Adds a user; an empty password is stored as none.
+    void addUser(const QString& name, const QString& password, int opType);
+
+private:
+    QTemporaryDir m_dir;
+    AppPaths m_paths;
+    std::unique_ptr<TDataPoolDM> m_dm;
+};
+
+// A node record in one line: kind, key, name, parent, folder, file, extension, header-fill record.
+NodeRecord nodeRec(int typeId, int itemId, const QString& name, int parent, int iDir = 0, int fileName = 0,
+                   const QString& ext = QString(), int fillMode = 0);

@@ -1,0 +1,281 @@
+#include "core/PasswordHash.h"
+#include "core/QuelmarError.h"
+#include "store/DataPool.h"
+#include "support/ProgramFolderFixture.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+// The data module: schema, apply by key with its hooks, the numbering queries, quoting and case folding.
+class TstStoreDataPool : public QObject {
+    Q_OBJECT
+
+    static int countRows(TDataPoolDM& dm, const QString& sql)
+    {
+        QSqlQuery q(dm.database());
+        if (!q.exec(sql) || !q.next())
+            return -1;
+        return q.value(0).toInt();
+    }
+    static void clearTable(TDataPoolDM& dm, const QString& table)
+    {
+        QSqlQuery q(dm.database());
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(table)));
+    }
+    static void addFillRange(TDataPoolDM& dm, int id)
+    {
+        RowSet r;
+        r.load(dm.GetHeadingFillRangeData(id));
+        r.append({{QStringLiteral("ID"), id}, {QStringLiteral("BeFilled1"), true}, {QStringLiteral("Row1"), QStringLiteral("3")}});
+        dm.ApplyHeadingFillRangeUpdates(id, r.changeLog());
+    }
+
+private slots:
+    void schemaHasTheColumnsInOrder_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns");
+        const QString node = QStringLiteral("iPartIndex,ItemID,Name,TypeID,P_ItemID,iDir,File_Name,Ext,FillMode");
+        QTest::newRow("Moban") << "Moban" << node;
+        QTest::newRow("ZiLiao") << "ZiLiao" << node + QStringLiteral(",UserID");
+        QTest::newRow("GuiDang") << "GuiDang" << node + QStringLiteral(",UserID");
+        QTest::newRow("czy") << "czy" << "opName,opFullName,opDes,opPassword,opType";
+        QTest::newRow("lastczy") << "lastczy" << "opName";
+        QTest::newRow("gkxx") << "gkxx" << "ItemID,iSort,Name,TypeID";
+        QTest::newRow("OwnerConfig") << "OwnerConfig"
+                                     << "Opname,IsNormal,FrmLeft,FrmTop,FrmWidth,FrmHeight,MPanelSize,ZPanelSize,GPanelSize";
+        QStringList gk{QStringLiteral("ID")}, dgk{QStringLiteral("CZYID")}, hfr{QStringLiteral("ID")};
+        for (int n = 1; n <= 18; ++n) {
+            gk << QStringLiteral("s%1").arg(n);
+            dgk << QStringLiteral("s%1").arg(n);
+            hfr << QStringLiteral("BeFilled%1").arg(n) << QStringLiteral("Row%1").arg(n) << QStringLiteral("Col%1").arg(n);
+        }
+        QTest::newRow("gcgk") << "gcgk" << gk.join(QLatin1Char(','));
+        QTest::newRow("defaultgk") << "defaultgk" << dgk.join(QLatin1Char(','));
+        QTest::newRow("HeadingFillRange") << "HeadingFillRange" << hfr.join(QLatin1Char(','));
+    }
+    void schemaHasTheColumnsInOrder()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        ProgramFolderFixture f;
+        const QSqlRecord rec = f.dm().database().record(table);
+        QStringList names;
+        for (int i = 0; i < rec.count(); ++i)
+            names << rec.fieldName(i);
+        QCOMPARE(names.join(QLatin1Char(',')), columns);
+        QCOMPARE(f.dm().schemaVersion(), TDataPoolDM::SchemaVersion);
+    }
+
+    void startUpRows()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM Moban WHERE ItemID=0 AND TypeID=0 AND P_ItemID=-1 "
+                                              "AND Name='模板库'")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM ZiLiao WHERE ItemID=1 AND TypeID=2 AND P_ItemID=0 "
+                                              "AND Name='回收站' AND UserID='Everyone'")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM GuiDang WHERE ItemID=0 AND P_ItemID=-1 "
+                                              "AND Name='档案库' AND UserID='Everyone'")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM czy WHERE opName='Admin' AND opType=1 "
+                                              "AND opPassword IS NULL")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM lastczy WHERE opName=''")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT FrmWidth FROM OwnerConfig WHERE Opname='Admin' AND IsNormal=1")), 1024);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM defaultgk WHERE CZYID='Admin'")), 1);
+        // A login name of 50 characters fits the owner column.
+        const QString longName(50, QLatin1Char('x'));
+        f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("工程"), 0, 1), longName);
+        RowSet rows;
+        rows.load(dm.GetZiLiaoData(longName));
+        QCOMPARE(rows.value(rows.find(2), QStringLiteral("UserID")).toString(), longName);
+    }
+
+    void numberingOnEmptyTables()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        clearTable(dm, QStringLiteral("Moban"));
+        clearTable(dm, QStringLiteral("ZiLiao"));
+        clearTable(dm, QStringLiteral("GuiDang"));
+        for (int v : {dm.NewMobanKey(), dm.NewZiLiaoKey(), dm.NewGuiDangKey(), dm.NewGkxxKey(), dm.NewFillRangeKey(),
+                      dm.NewMobanDirNo(), dm.NewZiLiaoDirNo(), dm.NewMobanFileNo(3), dm.NewZiLiaoFileNo(3)})
+            QCOMPARE(v, 1);
+        QVERIFY(dm.IsMobanDirEmpty(0));
+        QVERIFY(!dm.IsProjectDir(1));
+    }
+
+    void numberingOnFilledTables()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        QCOMPARE(dm.NewMobanKey(), 2);
+        QCOMPARE(dm.NewMobanDirNo(), 1);   // only folder 0 is used
+        f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("P"), 0, 7));
+        f.addNode(Library::ZiLiao, nodeRec(5, 3, QStringLiteral("f5"), 2, 7, 5, QStringLiteral(".cll")));
+        f.addNode(Library::ZiLiao, nodeRec(6, 4, QStringLiteral("f9"), 3, 7, 9, QStringLiteral(".cll")));
+        f.addNode(Library::ZiLiao, nodeRec(6, 5, QStringLiteral("other"), 0, 8, 30, QStringLiteral(".cll")));
+        QCOMPARE(dm.NewZiLiaoFileNo(7), 10);   // folder 8's file 30 does not count
+        QCOMPARE(dm.NewZiLiaoFileNo(9), 1);
+        QCOMPARE(dm.NewZiLiaoDirNo(), 9);
+        QCOMPARE(dm.NewZiLiaoKey(), 6);
+        QVERIFY(dm.IsProjectDir(7));
+        QVERIFY(!dm.IsProjectDir(8));
+        QVERIFY(!dm.IsZiLiaoDirEmpty(8));
+        // Purging the highest file frees its number; a lower gap is not reused.
+        RowSet rows;
+        rows.load(dm.GetZiLiaoData(QStringLiteral("x")));
+        rows.remove(rows.find(4));
+        dm.ApplyZiLiaoUpdates(QStringLiteral("x"), rows.changeLog());
+        QCOMPARE(dm.NewZiLiaoFileNo(7), 6);
+    }
+
+    void applyLocatesRowsByKeyOnly()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        f.addNode(Library::Moban, nodeRec(9, 2, QStringLiteral("模板"), 0, 1));
+        RowSet mine, theirs;
+        mine.load(dm.GetMobanData());
+        theirs.load(dm.GetMobanData());
+        theirs.setValue(theirs.find(2), QStringLiteral("Name"), QStringLiteral("改名"));
+        dm.ApplyMobanUpdates(theirs.changeLog());
+        // Another column of the same row still writes, and the other writer's name stays.
+        mine.setValue(mine.find(2), QStringLiteral("iPartIndex"), 4);
+        dm.ApplyMobanUpdates(mine.changeLog());
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT iPartIndex FROM Moban WHERE ItemID=2 AND Name='改名'")), 4);
+        // A changed key: the row is found by its old key.
+        mine.merge();
+        mine.setValue(mine.find(2), QStringLiteral("ItemID"), 12);
+        dm.ApplyMobanUpdates(mine.changeLog());
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM Moban WHERE ItemID=12")), 1);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM Moban WHERE ItemID=2")), 0);
+    }
+
+    void failedRowRaisesAndWritesNothing()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        RowSet rows;
+        rows.load(dm.GetMobanData());
+        rows.append({{QStringLiteral("ItemID"), 5}, {QStringLiteral("Name"), QStringLiteral("ok")}});
+        rows.append({{QStringLiteral("ItemID"), 1}, {QStringLiteral("Name"), QStringLiteral("duplicate key")}});
+        try {
+            dm.ApplyMobanUpdates(rows.changeLog());
+            QFAIL("a duplicate key was written");
+        } catch (const QuelmarError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("UNIQUE")), qPrintable(e.message()));
+        }
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM Moban WHERE ItemID=5")), 0);
+        QCOMPARE(rows.pendingCount(), 2);
+
+        // A row that another writer deleted cannot be updated: reported, not skipped.
+        RowSet stale;
+        stale.load(dm.GetMobanData());
+        QSqlQuery q(dm.database());
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM Moban WHERE ItemID=1")));
+        stale.setValue(stale.find(1), QStringLiteral("Name"), QStringLiteral("x"));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, dm.ApplyMobanUpdates(stale.changeLog()));
+    }
+
+    void hooksKeepDependentRows()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        for (int id : {40, 41, 42, 43})
+            addFillRange(dm, id);
+        f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("工程"), 0, 12));
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM gcgk WHERE ID=12")), 1);
+        f.addNode(Library::Moban, nodeRec(5, 2, QStringLiteral("分项"), 0, 1, 1, QStringLiteral(".cll"), 40));
+        f.addNode(Library::ZiLiao, nodeRec(6, 3, QStringLiteral("检验表格"), 2, 12, 1, QStringLiteral(".cll"), 41));
+        f.addNode(Library::ZiLiao, nodeRec(4, 4, QStringLiteral("资料分类"), 2, 12, 0, QString(), 42));
+        f.addNode(Library::GuiDang, nodeRec(3, 1, QStringLiteral("归档表格"), 0, 12, 1, QStringLiteral(".cll"), 43));
+
+        RowSet moban, ziliao, guidang;
+        moban.load(dm.GetMobanData());
+        moban.remove(moban.find(2));
+        dm.ApplyMobanUpdates(moban.changeLog());
+        ziliao.load(dm.GetZiLiaoData(QStringLiteral("Everyone")));
+        for (int key : {2, 3, 4})
+            ziliao.remove(ziliao.find(key));
+        dm.ApplyZiLiaoUpdates(QStringLiteral("Everyone"), ziliao.changeLog());
+        guidang.load(dm.GetGuiDangData(QStringLiteral("Everyone")));
+        guidang.remove(guidang.find(1));
+        dm.ApplyGuiDangUpdates(QStringLiteral("Everyone"), guidang.changeLog());
+
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM gcgk WHERE ID=12")), 0);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM HeadingFillRange WHERE ID=40")), 0);   // template sub-item
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM HeadingFillRange WHERE ID=41")), 0);   // project form
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM HeadingFillRange WHERE ID=42")), 1);   // not a form
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM HeadingFillRange WHERE ID=43")), 1);   // archive: no hook
+    }
+
+    void quotesAreSafe()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        const QString name = QStringLiteral("O'Brien' OR '1'='1");
+        QVERIFY(!dm.UserExists(name, QString()));
+        QCOMPARE(dm.GetUserType(name), -1);
+        f.addUser(name, QStringLiteral("it's"), 0);
+        QVERIFY(dm.UserExists(name.toUpper(), QStringLiteral("IT'S")));
+        QCOMPARE(dm.GetUserType(name), 0);
+        dm.SetLastUser(name);
+        QCOMPARE(dm.GetLastUser(), name);
+        f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("工程"), 0, 1), name);
+        RowSet rows;
+        rows.load(dm.GetZiLiaoData(name));
+        QVERIFY(rows.find(2) >= 0);
+        rows.load(dm.GetZiLiaoData(QStringLiteral("x' OR '1'='1")));
+        QCOMPARE(rows.find(2), -1);
+    }
+
+    void namesFoldTheSameWayInSqlAndCpp_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("latin with umlaut") << QStringLiteral("ädmin") << QStringLiteral("ÄDMIN");
+        QTest::newRow("cyrillic") << QStringLiteral("Петров") << QStringLiteral("ПЕТРОВ");
+        QTest::newRow("fullwidth latin") << QStringLiteral("ａｄｍｉｎ") << QStringLiteral("ＡＤＭＩＮ");
+        QTest::newRow("greek") << QStringLiteral("ΣΩΚΡΆΤΗΣ") << QStringLiteral("σωκράτης");
+    }
+    void namesFoldTheSameWayInSqlAndCpp()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        f.addUser(stored, QString(), 1);
+        QVERIFY(dm.UserExists(typed, QString()));
+        QCOMPARE(dm.GetUserType(typed), 1);
+        f.addNode(Library::GuiDang, nodeRec(1, 5, QStringLiteral("柜"), 0), stored);
+        RowSet rows;
+        rows.load(dm.GetGuiDangData(typed));
+        QVERIFY(rows.find(5) >= 0);
+    }
+
+    void openRefusesWhatIsNotItsDatabase()
+    {
+        ProgramFolderFixture f;
+        const QString junk = f.dir() + QStringLiteral("/junk.mdb");
+        QFile file(junk);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        try {
+            TDataPoolDM dm(junk);
+            QFAIL("opened a file that is not a database");
+        } catch (const QuelmarError& e) {
+            QVERIFY2(e.message().contains(junk), qPrintable(e.message()));
+        }
+        // Package database: its three tables, and it is not taken for a main database.
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, TDataPoolDM(f.paths().BlankPackageFile));
+        // Two data modules on one file work side by side.
+        TDataPoolDM second(f.paths().DatabaseFile);
+        QCOMPARE(second.NewMobanKey(), f.dm().NewMobanKey());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstStoreDataPool)
+#include "tst_store_datapool.moc"
