@@ -185,8 +185,9 @@ bool LoadTableFile(TableViewer& viewer, const QString& path)
     if (!QFileInfo::exists(path))
         return false;
     WaitCursor wait;
-    if (!viewer.GetFileName().isEmpty() && viewer.IsModified() == 1)
-        viewer.SaveFile(viewer.GetFileName(), 0);
+    // A changed table is saved before the next one replaces it; if that fails the changed table stays shown.
+    if (!viewer.GetFileName().isEmpty() && viewer.IsModified() == 1 && viewer.SaveFile(viewer.GetFileName(), 0) != 1)
+        throw QuelmarError(QStringLiteral("文件没有被保存？"));
     viewer.OpenFile(path, QString::fromLatin1(TableFilePassword));
     const int sheet = viewer.GetCurSheet();
     viewer.ShowColLabel(0, sheet);

@@ -2,9 +2,9 @@
 #include "core/Prompter.h"
 
 #include <QPointer>
+#include <QWidget>
 
 class QStatusBar;
-class QWidget;
 
 // The desktop program's prompter: questions and messages as modal message boxes over the main window, names in
 // input boxes, file choices in file dialogs, status texts in the first panel of the main window's status bar

@@ -1,11 +1,44 @@
-#include <QApplication>
-#include <QLabel>
+#include "Version.h"
+#include "app/AppStart.h"
+#include "app/IconFactory.h"
+#include "app/QuelmarApplication.h"
+
+#include <QCommandLineParser>
+#include <QFont>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    // "--version" answers without a screen.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("Quelmar %s\n", QUELMAR_VERSION);
+            return 0;
+        }
+    }
+
+    QuelmarApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quelmar"));
-    QLabel label(QStringLiteral("Quelmar"));
-    label.show();
-    return app.exec();
+    QApplication::setApplicationDisplayName(QStringLiteral("Quelmar"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELMAR_VERSION));
+    QApplication::setWindowIcon(IconFactory::appIcon());
+    // Latin letters and digits in a Latin face, Chinese text in a CJK one.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPointSize(10);
+    QApplication::setFont(font);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Quelmar 公路工程施工资料管理系统"));
+    parser.addHelpOption();
+    QCommandLineOption dir(QStringLiteral("dir"), QStringLiteral("程序文件夹（数据库与表格文件所在的文件夹）。"),
+                           QStringLiteral("DIR"));
+    parser.addOption(dir);
+    parser.process(app);
+
+    QuelmarShell shell(QuelmarShell::programFolder(parser.value(dir)));
+    return shell.run();
 }

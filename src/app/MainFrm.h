@@ -1,0 +1,196 @@
+#pragma once
+#include "app/ContentPane.h"
+#include "app/LibraryActions.h"
+#include "app/MainActions.h"
+#include "app/TableViewer.h"
+#include "store/AppPaths.h"
+#include "store/RowSet.h"
+#include "trees/LibraryData.h"
+#include "users/Login.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+
+class Prompter;
+class QLabel;
+class QSplitter;
+class QStackedWidget;
+class QToolButton;
+class QTreeView;
+class TDataPoolDM;
+
+// What the main window works with: the program folder's paths, the data module, the prompter of the operations,
+// the logged-in user, and how the content panes' viewers are made.
+struct MainServices {
+    AppPaths paths;
+    TDataPoolDM* dm = nullptr;
+    Prompter* prompter = nullptr;
+    TLoginInfo* login = nullptr;
+    TableViewerFactory viewerFactory;   // empty: the spreadsheet engine's viewer
+};
+
+// The main window: the template page (template tree, its toolbar and content pane) and the project page (project
+// tree with the archive tree below it, the toolbars ZBar / GBar, the shared content pane), the menus, the status
+// bar, the per-user window layout, and the handlers of every library action (see MainActions.h).
+class TMainFrm final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainFrm(MainServices services, QWidget* parent = nullptr);
+    ~TMainFrm() override;
+
+    // ---- start-up and log-out (called by the program's start-up sequence) ----
+    // Loads everything that depends on the logged-in user; `splash` is repainted between the steps and nodes.
+    void LoadUserData(QWidget* splash = nullptr);
+    void LoadWindowLayout();
+    void SaveWindowLayout();
+    // What "注销(&L)..." does after the user confirmed (the start-up sequence runs the re-login).
+    void setLogoutHandler(std::function<void()> handler) { m_logoutHandler = std::move(handler); }
+    // Closes without the close question and without storing the layout (a cancelled re-login ends the program).
+    void closeWithoutQuery();
+
+    // ---- pages and trees ----
+    void miMobanClick();
+    void miZiLiaoClick();
+    void tvZiLiaoEnter();
+    void tvGuiDangEnter();
+    void tvMobanChange();
+    void tvZiLiaoChange();
+    void tvGuiDangChange();
+    bool isTemplatePageCurrent() const;
+    bool templateLoaded() const { return TemplateLoaded; }
+
+    // ---- state for the operations ----
+    LibraryData& library(Library library);
+    LibraryActions& actions(Library library);
+    QTreeView* treeView(Library library) const;
+    // The selected node of the library's tree (invalid when none).
+    QModelIndex selectedNode(Library library) const;
+    // Selects a node; the selection event runs as for a click.
+    void selectNode(Library library, const QModelIndex& index);
+    // The content pane that shows the library's nodes (the archive shares the project pane).
+    ContentPane& contentPane(Library library);
+    Prompter& prompter() { return *m_s.prompter; }
+    TDataPoolDM& dataModule() { return *m_s.dm; }
+    const TLoginInfo& loginInfo() const { return *m_s.login; }
+    const AppPaths& paths() const { return m_s.paths; }
+    // The full path of a node's file (template folders for the template library, project folders otherwise).
+    QString nodeFilePath(Library library, const NodeRecord& record) const;
+    // Whether a selected node of this kind shows a file in the content pane.
+    static bool kindShowsFile(Library library, int typeId);
+
+    // Project overview state (filled by the overview work): the 18 header values for new forms, whether a new form
+    // waits for them, and the folder whose values were loaded last (0 after each login).
+    QStringList PendingHeaderValues;
+    bool HeaderFillPending = false;
+    int HeaderValuesDir = 0;
+
+    // ---- panels and status bar ----
+    bool isPanelShown(Library library) const;
+    QString statusText(int panel) const;
+    QMenu* operationsMenu(Library library) const;
+    // The pop-up menu the library's tree shows for its selected node (the recycle-bin menu for the bin).
+    QMenu* treeMenuFor(Library library) const;
+
+    // Re-evaluates the save actions (enabled exactly while the viewer's table is modified).
+    void updateSaveActions();
+
+    // Menu items of the window (for tests and the start-up sequence).
+    QAction* miUserManager = nullptr;
+    QAction* miZiLiao = nullptr;
+    QAction* miMoban = nullptr;
+    QAction* miLogout = nullptr;
+    QAction* miExit = nullptr;
+    QAction* miGkxxConfig = nullptr;
+    QAction* miReadme = nullptr;
+    QAction* miAbout = nullptr;
+
+    // ---- action handlers: TMainFrm::<action>Execute ----
+#define QUELMAR_DECLARE_HANDLER(name) void name##Execute();
+    QUELMAR_MAIN_ACTIONS(QUELMAR_DECLARE_HANDLER)
+#undef QUELMAR_DECLARE_HANDLER
+    void miUserManagerClick();
+    void miGkxxConfigClick();
+    void miReadmeClick();
+    void miAboutClick();
+    void miLogoutClick();
+
+    // Hooks of the project overview and header fill (no-ops until that work lands): run by the selection event.
+    void LoadHeaderValues(const NodeRecord& node);
+    void FillPendingHeader(const NodeRecord& node);
+    // Double-click on a table node: the designer (not available yet) after the file check.
+    void OpenInDesigner(Library library, const QModelIndex& node);
+
+    // Tells the user that an operation is not available yet.
+    void notAvailable(const QString& actionName);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPages();
+    QWidget* buildTreePanel(Library library, const QString& title, QTreeView*& tree, QToolButton*& hideButton);
+    void buildMenus();
+    void buildStatusBar();
+    void connectActions();
+    void connectTree(Library library);
+    void setOperationsMenus(bool ziLiao, bool moban, bool guiDang);
+    void selectionEvent(Library library);
+    void showNodeContent(Library library, const NodeRecord& record);
+    // Before another node replaces a modified table in the viewer: ask whether to save it.
+    void offerToSaveViewer(TableViewer& viewer);
+    void saveViewer(TableViewer& viewer);
+    void setPanelShown(Library library, bool shown);
+    void onHideButton(Library library);
+    void treeDoubleClicked(Library library, const QModelIndex& index);
+    void treeContextMenu(Library library, const QPoint& pos);
+    void newButtonClicked(Library library, QMenu* menu);
+    // The recycle-bin refusal of the template and project libraries; false when the bin is selected.
+    bool RecycleGuard(Library library);
+    void loadTemplateTree();
+    void menusByUserType();
+    // Runs an action handler, showing a failure in an error box.
+    void run(const std::function<void()>& handler);
+
+    MainServices m_s;
+    LibraryData m_moban{Library::Moban};
+    LibraryData m_ziLiao{Library::ZiLiao};
+    LibraryData m_guiDang{Library::GuiDang};
+    LibraryActions* m_mobanActs = nullptr;
+    LibraryActions* m_ziLiaoActs = nullptr;
+    LibraryActions* m_guiDangActs = nullptr;
+
+    QStackedWidget* m_pages = nullptr;
+    QWidget* MobanPage = nullptr;
+    QWidget* ProjectPage = nullptr;
+    QStackedWidget* m_projectBars = nullptr;
+    QTreeView* tvMoban = nullptr;
+    QTreeView* tvZiLiao = nullptr;
+    QTreeView* tvGuiDang = nullptr;
+    ContentPane* m_mobanPane = nullptr;
+    ContentPane* m_ziLiaoPane = nullptr;
+    QWidget* m_mobanPanel = nullptr;
+    QWidget* m_ziLiaoPanel = nullptr;
+    QWidget* m_guiDangPanel = nullptr;
+    QSplitter* m_mobanSplitter = nullptr;
+    QSplitter* m_projectSplitter = nullptr;
+    QSplitter* m_leftSplitter = nullptr;
+    QToolButton* m_mobanHide = nullptr;
+    QToolButton* m_ziLiaoHide = nullptr;
+    QToolButton* m_guiDangHide = nullptr;
+    // Panel sizes as the user left them; kept while a panel is hidden, stored with the layout.
+    int m_mPanelSize = 220;
+    int m_zPanelSize = 240;
+    int m_gPanelSize = 180;
+
+    QLabel* m_status0 = nullptr;
+    QLabel* m_status1 = nullptr;
+    QWidget* m_status2 = nullptr;
+
+    RowSet cdsOwnerConfig;
+    bool TemplateLoaded = false;
+    bool m_closeWithoutQuery = false;
+    std::function<void()> m_logoutHandler;
+};
