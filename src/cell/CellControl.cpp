@@ -371,9 +371,15 @@ void CellControl::editCells(int sheet, const CellChanges& changes, const QString
         if (const auto old = sh->cells.constFind(it.key()); old != sh->cells.constEnd())
             before.insert(it.key(), old.value());
     const QList<quint32> keys = changes.keys();
-    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+    QList<quint32> contentChanged;   // format-only edits need no recalculation
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        const auto old = before.constFind(it.key());
+        const Cell& was = old == before.constEnd() ? Cell{} : old.value();
+        if (!(was.value == it.value().value) || was.formula != it.value().formula)
+            contentChanged << it.key();
         putCell(*sh, it.key(), it.value());
-    for (quint32 k : keys)
+    }
+    for (quint32 k : std::as_const(contentChanged))
         m_engine->cellChanged(sheet, Sheet::keyCol(k), Sheet::keyRow(k));
     if (m_undoEnabled) {
         CellChanges after;
