@@ -1,0 +1,125 @@
+#pragma once
+// Inside of the formula engine: the syntax tree of a formula, its parser and printer, and the evaluator's value
+// types. Nothing here is meant for callers outside src/cell/formula.
+
+#include "cell/Workbook.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace cell::formula {
+
+enum class Op : quint8 { Add, Sub, Mul, Div, Pow, Concat, Eq, Ne, Lt, Gt, Le, Ge };
+
+// One end of a reference: column and row from 1, each relative or absolute ($).
+struct RefPart {
+    int col = 1, row = 1;
+    bool absCol = false, absRow = false;
+};
+
+struct FnDef;
+struct Node;
+using NodePtr = std::unique_ptr<Node>;
+
+struct Node {
+    enum Kind : quint8 {
+        Num, Str, Bool, Err,   // constants
+        Ref, Area,             // a cell, a rectangle (a : b)
+        Func,                  // text = upper-case name, fn = nullptr when unknown (#NAME?)
+        Bin, Neg, Plus, Pct,   // operators; unary minus / plus, postfix %
+        Paren,                 // parentheses as typed (kept for printing)
+        Missing,               // an omitted argument: f(a,,b)
+        Name                   // an unknown name (#NAME?)
+    };
+    Kind kind = Num;
+    Op op = Op::Add;
+    ErrorValue err = ErrorValue::Value;
+    bool boolean = false;
+    bool sheetGiven = false;   // Ref/Area: text holds the sheet name
+    int sheet = -1;            // Ref/Area bound sheet: -1 the formula's own, -2 a sheet that does not exist
+    double num = 0;
+    QString text;
+    RefPart a, b;
+    const FnDef* fn = nullptr;
+    std::vector<NodePtr> kids;
+};
+
+// Parses formula text (with or without a leading '='). Throws QuelmarError with a Chinese message.
+NodePtr parseFormula(const QString& text);
+// Prints the tree back in normalised form (no leading '=').
+QString printFormula(const Node& n);
+QString quoteSheetName(const QString& name);
+
+// ---- evaluation -------------------------------------------------------------------------------------------------
+
+struct Array {
+    int rows = 0, cols = 0;
+    std::vector<Value> v;
+    const Value& at(int r, int c) const { return v[size_t(r) * size_t(cols) + size_t(c)]; }
+};
+
+// What an expression gives: a plain value, a reference to cells, or an array of values.
+struct Val {
+    enum Kind : quint8 { Scalar, RefV, Arr } kind = Scalar;
+    Value v;
+    int sheet = 0;
+    Range r;
+    std::shared_ptr<const Array> arr;
+
+    Val() = default;
+    Val(Value x) : v(std::move(x)) {}
+    static Val ref(int sheet, const Range& r)
+    {
+        Val o;
+        o.kind = RefV;
+        o.sheet = sheet;
+        o.r = r;
+        return o;
+    }
+    static Val array(std::shared_ptr<const Array> a)
+    {
+        Val o;
+        o.kind = Arr;
+        o.arr = std::move(a);
+        return o;
+    }
+};
+
+struct Ctx {
+    const Workbook& wb;
+    int sheet = 0, col = 1, row = 1;   // where the formula stands
+};
+
+using FnImpl = Val (*)(Ctx&, const Node& call);
+struct FnDef {
+    const char* name;
+    FnImpl fn;
+    qint8 minArgs, maxArgs;   // maxArgs -1 = any
+    bool isVolatile;
+};
+const FnDef* findFunction(const QString& upperName);
+
+Val evalNode(Ctx& c, const Node& n);
+// The value a formula leaves in its cell (references reduced by implicit intersection, arrays to their first item,
+// an empty reference to 0).
+Value evalToCell(Ctx& c, const Node& n);
+
+const Value& cellValue(const Workbook& wb, int sheet, int col, int row);
+Value scalarOf(Ctx& c, const Val& v);
+
+// Coercions as a spreadsheet does them. Each returns false (and sets `err`) when the value cannot be converted.
+bool toNumber(const Value& v, double& out, ErrorValue& err);
+bool textToNumber(const QString& s, double& out);   // "12", " 1,234.5 ", "50%", "2024-5-1", "8:30"
+QString errorString(ErrorValue e);
+// Comparison as the = < > operators do it: numbers < texts < truth values, texts without case. <0, 0, >0.
+int compareValues(const Value& a, const Value& b);
+inline bool isError(const Value& v) { return std::holds_alternative<ErrorValue>(v); }
+inline bool isEmpty(const Value& v) { return std::holds_alternative<Empty>(v); }
+
+// Number helpers shared by functions.
+double roundTo15(double v);   // v with 15 significant digits, as a spreadsheet keeps its numbers
+double excelRound(double v, int digits, int mode);   // mode 0 half away from zero, 1 up (away), -1 down (toward)
+
+} // namespace cell::formula
