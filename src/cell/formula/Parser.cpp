@@ -100,7 +100,7 @@ struct ErrorLiteral {
 const ErrorLiteral kErrors[] = {
     {"#NULL!", ErrorValue::Null}, {"#DIV/0!", ErrorValue::Div0}, {"#VALUE!", ErrorValue::Value},
     {"#REF!", ErrorValue::Ref},   {"#NAME?", ErrorValue::Name},  {"#NUM!", ErrorValue::Num},
-    {"#N/A", ErrorValue::NA},     {"#CIRCULAR!", ErrorValue::Circular},
+    {"#N/A", ErrorValue::NA},     {"#CIRC!", ErrorValue::Circular},
 };
 
 class Lexer {
