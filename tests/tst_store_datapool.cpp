@@ -255,6 +255,35 @@ private slots:
         QVERIFY(rows.find(5) >= 0);
     }
 
+    void packagesRoundTrip()
+    {
+        ProgramFolderFixture f;
+        TDataPoolDM& dm = f.dm();
+        const QString package = f.paths().TempPackageFile;
+        QVERIFY(QFile::copy(f.paths().BlankPackageFile, package));
+        DataPacket shape;
+        shape.columns = dm.GetMobanData().columns;
+        RowSet nodes(QStringLiteral("ItemID")), fills(QStringLiteral("ID"));
+        nodes.load(shape);
+        nodes.append({{QStringLiteral("ItemID"), 5}, {QStringLiteral("Name"), QStringLiteral("分项's")}, {QStringLiteral("FillMode"), 9}});
+        nodes.append({{QStringLiteral("ItemID"), 6}, {QStringLiteral("Name"), QStringLiteral("b")}});
+        fills.load(dm.GetHeadingFillRangeData(0));
+        fills.append({{QStringLiteral("ID"), 9}, {QStringLiteral("Row3"), QStringLiteral("B8")}});
+        dm.WritePackage(package, 7, nodes.changeLog(), fills.changeLog());
+        // A second write with the same keys fails and leaves the package as it was.
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, dm.WritePackageNodes(package, 8, nodes.changeLog()));
+        const TDataPoolDM::PackageContents c = dm.ReadPackage(package);
+        QCOMPARE(c.handle, 7);
+        QCOMPARE(c.nodes.rows.size(), 2);
+        QCOMPARE(c.fillRanges.rows.size(), 1);
+        RowSet read;
+        read.load(c.nodes);
+        QCOMPARE(read.value(read.find(5), QStringLiteral("Name")).toString(), QStringLiteral("分项's"));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, dm.ReadPackage(f.dir() + QStringLiteral("/none.mdb")));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, dm.ReadPackage(f.paths().DatabaseFile));
+        QCOMPARE(dm.NewMobanKey(), 2);   // the main connection is untouched
+    }
+
     void openRefusesWhatIsNotItsDatabase()
     {
         ProgramFolderFixture f;

@@ -181,6 +181,18 @@ const QRegularExpression& identifierPattern()
     return re;
 }
 
+// A change log names its columns; they become identifiers of statements, so only plain names pass.
+void checkLog(const QString& table, const QString& key, const ChangeLog& log)
+{
+    if (log.isEmpty())
+        return;
+    if (!log.columns.contains(key))
+        throw QuelmarError(QStringLiteral("写入表 %1 的数据中没有关键字段 %2。").arg(table, key));
+    for (const QString& c : log.columns)
+        if (!identifierPattern().match(c).hasMatch())
+            throw QuelmarError(QStringLiteral("字段名不正确：%1").arg(c));
+}
+
 QString keyText(const QVariant& v)
 {
     return v.isNull() ? QStringLiteral("(空)") : v.toString();
@@ -316,9 +328,14 @@ QString TDataPoolDM::keyColumnOf(const QString& table)
 
 // ---------------------------------------------------------------------------------------------------------------
 
+QSqlDatabase TDataPoolDM::active() const
+{
+    return QSqlDatabase::database(m_active.isEmpty() ? m_connection : m_active, false);
+}
+
 QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
 {
-    QSqlQuery q(database());
+    QSqlQuery q(active());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
         throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
@@ -405,12 +422,8 @@ void TDataPoolDM::apply(const QString& table, const ChangeLog& log, const Hook& 
     if (log.isEmpty())
         return;
     const QString key = keyColumnOf(table);
-    if (!log.columns.contains(key))
-        throw QuelmarError(QStringLiteral("写入表 %1 的数据中没有关键字段 %2。").arg(table, key));
-    for (const QString& c : log.columns)
-        if (!identifierPattern().match(c).hasMatch())
-            throw QuelmarError(QStringLiteral("字段名不正确：%1").arg(c));
-    QSqlDatabase db = database();
+    checkLog(table, key, log);
+    QSqlDatabase db = active();
     if (!db.transaction())
         throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(db.lastError())));
     try {
@@ -714,4 +727,92 @@ void TDataPoolDM::SetLastUser(const QString& name)
         throw;
     }
     db.commit();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Package databases: each operation opens the package file on a connection of its own and closes it at the end,
+// also when it fails. Writing happens in one transaction.
+
+namespace {
+
+QString packageKey()
+{
+    return QStringLiteral("ItemID");
+}
+
+} // namespace
+
+template <typename F>
+auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
+{
+    if (mustExist && !QFileInfo(path).isFile())
+        throw QuelmarError(QStringLiteral("包数据库“%1”不存在。").arg(path));
+    const QString name = m_connection + QStringLiteral("-S");
+    struct Closer {
+        TDataPoolDM& dm;
+        QString name;
+        ~Closer()
+        {
+            dm.m_active.clear();
+            {
+                QSqlDatabase db = QSqlDatabase::database(name, false);
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+    } closer{*this, name};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open())
+            throw QuelmarError(QStringLiteral("无法打开包数据库“%1”：%2").arg(path, engineText(db.lastError())));
+        if (!db.tables().contains(QStringLiteral("TreeHandle")))
+            throw QuelmarError(QStringLiteral("“%1”不是交换包数据库。").arg(path));
+    }
+    m_active = name;
+    return body();
+}
+
+void TDataPoolDM::WritePackage(const QString& path, int handle, const ChangeLog& nodes, const ChangeLog& fillRanges)
+{
+    checkLog(QStringLiteral("bs"), packageKey(), nodes);
+    checkLog(QStringLiteral("hi"), QStringLiteral("ID"), fillRanges);
+    withPackage(path, true, [&] {
+        QSqlDatabase db = active();
+        db.transaction();
+        try {
+            run(QStringLiteral("INSERT INTO TreeHandle (HID) VALUES (?)"), {handle});
+            for (const RowChange& c : nodes.changes)
+                writeChange(QStringLiteral("bs"), packageKey(), nodes.columns, c);
+            for (const RowChange& c : fillRanges.changes)
+                writeChange(QStringLiteral("hi"), QStringLiteral("ID"), fillRanges.columns, c);
+        } catch (...) {
+            db.rollback();
+            throw;
+        }
+        if (!db.commit())
+            throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(db.lastError())));
+        return 0;
+    });
+}
+
+void TDataPoolDM::WritePackageNodes(const QString& path, int handle, const ChangeLog& nodes)
+{
+    WritePackage(path, handle, nodes, ChangeLog());
+}
+
+TDataPoolDM::PackageContents TDataPoolDM::ReadPackage(const QString& path)
+{
+    return withPackage(path, true, [&] {
+        PackageContents c;
+        QSqlQuery q = run(QStringLiteral("SELECT HID FROM TreeHandle"));
+        if (!q.next())
+            throw QuelmarError(QStringLiteral("交换包“%1”中没有树句柄。").arg(path));
+        c.handle = q.value(0).toInt();
+        q.finish();
+        c.nodes = fetch(QStringLiteral("bs"), QStringLiteral("SELECT * FROM bs"));
+        c.fillRanges = fetch(QStringLiteral("hi"), QStringLiteral("SELECT * FROM hi"));
+        return c;
+    });
 }

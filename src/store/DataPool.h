@@ -94,12 +94,26 @@ public:
     QString GetLastUser();
     void SetLastUser(const QString& name);
 
+    // --- package databases (a copy of the blank package file, written by export and read by import) ---
+    struct PackageContents {
+        int handle = 0;            // the P_ItemID of the exported top node
+        DataPacket nodes;          // table bs
+        DataPacket fillRanges;     // table hi
+    };
+    // Writes the handle, the node change log into bs and the header-fill change log (may be empty) into hi.
+    void WritePackage(const QString& path, int handle, const ChangeLog& nodes, const ChangeLog& fillRanges);
+    void WritePackageNodes(const QString& path, int handle, const ChangeLog& nodes);
+    PackageContents ReadPackage(const QString& path);
+
     // The key column of a table of the main or package database ("ItemID" for the node tables).
     static QString keyColumnOf(const QString& table);
 
 private:
     using Hook = std::function<void(const RowChange& change, const QStringList& columns)>;
 
+    QSqlDatabase active() const;   // the main connection, or the package connection during a package operation
+    template <typename F>
+    auto withPackage(const QString& path, bool mustExist, F&& body);
     void openConnection();
     void registerFunctions();
     void checkSchema();
@@ -116,4 +130,5 @@ private:
 
     QString m_file;
     QString m_connection;
+    QString m_active;
 };
