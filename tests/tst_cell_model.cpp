@@ -687,6 +687,31 @@ private slots:
         QVERIFY(c.viewerOption());
     }
 
+    void sheets()
+    {
+        CellControl c;
+        c.EnableUndo(1);
+        QCOMPARE(c.insertSheet(1, QStringLiteral("数据")), 1);
+        c.enterText(1, 1, 1, QStringLiteral("21"));
+        c.SetFormula(1, 1, 0, QStringLiteral("数据!A1*2"));
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("42"));
+        c.renameSheet(1, QStringLiteral("实测"));
+        QVERIFY(cellAt(c, 1, 1).formula.contains(QStringLiteral("实测")));
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("42"));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, c.renameSheet(0, QStringLiteral("实测")));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, c.renameSheet(0, QStringLiteral("a:b")));
+        c.removeSheet(1);
+        QCOMPARE(c.workbook().sheets.size(), 1);
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("#REF!"));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, c.removeSheet(0));
+        c.Undo();   // the sheet comes back, and the formula with it
+        QCOMPARE(c.workbook().sheets.size(), 2);
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("42"));
+        c.Undo();
+        QCOMPARE(c.sheet(1).name, QStringLiteral("数据"));
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("42"));
+    }
+
     void printingNeedsAFileAndABackend()
     {
         CellControl c;

@@ -276,6 +276,48 @@ private slots:
         QVERIFY(c.errorString().contains(message));
     }
 
+    void craftedPayloadsNeverCrash()
+    {
+        // The password is no secret, so a file can pass every check of the file layer and still carry nonsense:
+        // the parser must refuse it or produce a workbook whose indexes all hold.
+        const QByteArray good = TableFileWriter::payload(fullWorkbook());
+        QRandomGenerator rng(20261210);
+        for (int i = 0; i < 400; ++i) {
+            QByteArray bad = good;
+            const int pos = int(rng.bounded(qint64(good.size())));
+            switch (i % 4) {
+            case 0: bad.truncate(pos); break;
+            case 1:
+                for (int k = 0; k < 3; ++k)
+                    bad[int(rng.bounded(qint64(good.size())))] = char(rng.bounded(256));
+                break;
+            case 2: bad.replace(pos, 4, QByteArray(4, '\xff')); break;
+            case 3: bad.insert(pos, QByteArray(int(rng.bounded(1, 9)), char(rng.bounded(256)))); break;
+            }
+            Workbook out;
+            TableFileReader r;
+            if (!r.decode(TableFileWriter::seal(bad, tableFilePassword()), tableFilePassword(), out)) {
+                QVERIFY2(r.errorString().contains(QStringLiteral("损坏")), qPrintable(r.errorString()));
+                continue;
+            }
+            QVERIFY(!out.fonts.isEmpty());
+            QVERIFY(out.curSheet >= 0 && out.curSheet < out.sheets.size());
+            for (const Sheet& sh : out.sheets) {
+                QCOMPARE(sh.colWidths.size(), sh.cols);
+                QCOMPARE(sh.rowHeights.size(), sh.rows);
+                QVERIFY(!sh.selection.isEmpty() && sh.selection.col2 < sh.cols && sh.selection.row2 < sh.rows);
+                for (auto it = sh.cells.cbegin(); it != sh.cells.cend(); ++it) {
+                    QVERIFY(Sheet::keyCol(it.key()) < sh.cols && Sheet::keyRow(it.key()) < sh.rows);
+                    QVERIFY(it.value().format.font < out.fonts.size());
+                    QVERIFY(it.value().format.textColor < out.colors.size());
+                    QVERIFY(it.value().format.backColor < out.colors.size());
+                }
+                for (const Range& m : sh.merges)
+                    QVERIFY(m.col2 < sh.cols && m.row2 < sh.rows);
+            }
+        }
+    }
+
     void aFileFromANewerProgramIsRefused()
     {
         QByteArray bytes = TableFileWriter::encode(fullWorkbook(), tableFilePassword());

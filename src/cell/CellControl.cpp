@@ -1299,6 +1299,74 @@ void CellControl::setCurSheet(int sheet)
     emit layoutChanged(sheet);
 }
 
+namespace {
+bool sheetNameTaken(const Workbook& wb, const QString& name, int except)
+{
+    for (int i = 0; i < wb.sheets.size(); ++i)
+        if (i != except && wb.sheets.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void checkSheetName(const Workbook& wb, const QString& name, int except)
+{
+    static const QRegularExpression bad(QStringLiteral("[\\[\\]*?:/\\\\']"));
+    if (name.trimmed().isEmpty() || name.size() > 31 || name.contains(bad))
+        throw QuelmarError(QStringLiteral("表页名称“%1”无效。").arg(name));
+    if (sheetNameTaken(wb, name, except))
+        throw QuelmarError(QStringLiteral("已有名为“%1”的表页。").arg(name));
+}
+} // namespace
+
+int CellControl::insertSheet(int index, const QString& name)
+{
+    index = qBound(0, index, int(m_wb.sheets.size()));
+    QString n = name;
+    for (int i = int(m_wb.sheets.size()) + 1; n.isEmpty(); ++i)
+        if (!sheetNameTaken(m_wb, QStringLiteral("Sheet%1").arg(i), -1))
+            n = QStringLiteral("Sheet%1").arg(i);
+    checkSheetName(m_wb, n, -1);
+    const QList<Sheet> before = m_wb.sheets;
+    m_wb.sheets.insert(index, makeSheet(n));
+    if (m_wb.curSheet >= index)
+        ++m_wb.curSheet;
+    m_engine->rebuild();
+    push(new SheetsEdit(*this, before, m_wb.sheets, index, tr("插入表页")));
+    emit layoutChanged(index);
+    emit selectionChanged();
+    return index;
+}
+
+void CellControl::removeSheet(int index)
+{
+    if (!sheetPtr(index))
+        return;
+    if (m_wb.sheets.size() == 1)
+        throw QuelmarError(QStringLiteral("不能删除唯一的表页。"));
+    const QList<Sheet> before = m_wb.sheets;
+    const QString name = m_wb.sheets.at(index).name;
+    m_wb.sheets.removeAt(index);
+    if (m_wb.curSheet > index || m_wb.curSheet >= m_wb.sheets.size())
+        m_wb.curSheet = qMax(0, m_wb.curSheet - 1);
+    m_engine->sheetRemoved(name);
+    push(new SheetsEdit(*this, before, m_wb.sheets, m_wb.curSheet, tr("删除表页")));
+    emit layoutChanged(m_wb.curSheet);
+    emit selectionChanged();
+}
+
+void CellControl::renameSheet(int index, const QString& name)
+{
+    if (!sheetPtr(index) || m_wb.sheets.at(index).name == name)
+        return;
+    checkSheetName(m_wb, name, index);
+    const QList<Sheet> before = m_wb.sheets;
+    const QString old = m_wb.sheets.at(index).name;
+    m_wb.sheets[index].name = name;
+    m_engine->sheetRenamed(old, name);
+    push(new SheetsEdit(*this, before, m_wb.sheets, index, tr("表页改名")));
+    emit layoutChanged(index);
+}
+
 void CellControl::setCurrentCell(int col, int row)
 {
     Sheet& sh = m_wb.sheets[m_wb.curSheet];
@@ -1569,7 +1637,14 @@ void CellControl::setRowHeight(int sheet, int row, int height)
 
 void CellControl::setCellFormat(int col, int row, int sheet, const CellFormat& format)
 {
-    editFormat(col, row, sheet, [&](CellFormat& f) { f = format; });
+    CellFormat clean = format;
+    if (clean.font < 0 || clean.font >= m_wb.fonts.size())
+        clean.font = 0;
+    if (clean.textColor < -1 || clean.textColor >= m_wb.colors.size())
+        clean.textColor = -1;
+    if (clean.backColor < -1 || clean.backColor >= m_wb.colors.size())
+        clean.backColor = -1;
+    editFormat(col, row, sheet, [&](CellFormat& f) { f = clean; });
 }
 
 void CellControl::setHyperlink(int col, int row, int sheet, const QString& target)

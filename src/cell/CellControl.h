@@ -207,6 +207,11 @@ public:
     // respectLock false: the program itself (CLI, import) writes into locked cells too.
     bool enterText(int col, int row, int sheet, const QString& text, bool respectLock = true);
     void setCurSheet(int sheet);
+    // Sheets of the workbook (undoable). Names are unique and not empty; references of formulas follow a rename
+    // and become #REF! when their sheet is removed. The last sheet cannot be removed.
+    int insertSheet(int index, const QString& name);   // returns the new sheet's index
+    void removeSheet(int index);
+    void renameSheet(int index, const QString& name);
     void setCurrentCell(int col, int row);                   // also selects that cell (or its merged block)
     void setSelection(int curCol, int curRow, const Range& selection);
     void setColWidth(int sheet, int col, int width);         // pixels at 100 %

@@ -358,13 +358,24 @@ Workbook parsePayload(const QByteArray& data)
     wb.curSheet = p.get<qint32>();
     wb.showSheetLabel = p.get<bool>();
 
+    if (wb.fonts.isEmpty())
+        throw Damaged{};
     const quint32 nFormats = p.getCount(56);
     if (nFormats == 0)
         throw Damaged{};
     QList<CellFormat> formats;
     formats.reserve(int(nFormats));
-    for (quint32 i = 0; i < nFormats; ++i)
-        formats << readFormat(p);
+    for (quint32 i = 0; i < nFormats; ++i) {
+        CellFormat f = readFormat(p);
+        // Indexes into the tables must point into them; the renderer relies on it.
+        if (f.font < 0 || f.font >= wb.fonts.size())
+            f.font = 0;
+        if (f.textColor < -1 || f.textColor >= wb.colors.size())
+            f.textColor = -1;
+        if (f.backColor < -1 || f.backColor >= wb.colors.size())
+            f.backColor = -1;
+        formats << f;
+    }
 
     const quint32 nSheets = p.getCount(16);
     if (nSheets == 0)
@@ -427,10 +438,16 @@ Workbook parsePayload(const QByteArray& data)
         for (quint32 i = 0; i < nPictures; ++i) {
             Picture pic;
             pic.anchor = readRange(p);
+            if (pic.anchor.isEmpty() || pic.anchor.col1 < 1 || pic.anchor.row1 < 1 || pic.anchor.col2 >= sh.cols
+                || pic.anchor.row2 >= sh.rows)
+                throw Damaged{};
             pic.data = p.get<QByteArray>();
             sh.pictures << pic;
         }
         sh.backgroundPicture = p.get<QByteArray>();
+        const Range sel{qMax(sh.selection.col1, 1), qMax(sh.selection.row1, 1), qMin(sh.selection.col2, sh.cols - 1),
+                        qMin(sh.selection.row2, sh.rows - 1)};
+        sh.selection = sel.isEmpty() ? Range{1, 1, 1, 1} : sel;
         wb.sheets << sh;
     }
     if (wb.curSheet < 0 || wb.curSheet >= wb.sheets.size())
@@ -448,7 +465,16 @@ QString displayName(const QString& name) { return name.isEmpty() ? QStringLitera
 
 QByteArray TableFileWriter::encode(const Workbook& wb, const QString& password)
 {
-    const QByteArray payload = payloadOf(wb);
+    return seal(payloadOf(wb), password);
+}
+
+QByteArray TableFileWriter::payload(const Workbook& wb)
+{
+    return payloadOf(wb);
+}
+
+QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& password)
+{
     QByteArray stored = qCompress(payload, 6);
     QByteArray salt(SaltSize, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(salt.data()), SaltSize / 4);

@@ -38,6 +38,10 @@ public:
     // Writes `wb` to `path` atomically. False on failure (the old file is intact); errorString() says why.
     bool write(const QString& path, const QString& password, const Workbook& wb);
     static QByteArray encode(const Workbook& wb, const QString& password);
+    // The two layers of encode: the workbook as payload bytes, and the payload sealed into a file (compressed,
+    // scrambled, checked). Apart they let tests hand the reader payloads that pass every check of the file layer.
+    static QByteArray payload(const Workbook& wb);
+    static QByteArray seal(const QByteArray& payload, const QString& password);
     QString errorString() const { return m_error; }
 
 private:
