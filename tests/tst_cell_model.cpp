@@ -577,6 +577,11 @@ private slots:
         QCOMPARE(c.cellText(2, 20, 0), QStringLiteral("3"));
         c.PasteRange(3, 20, 0, 1, 1);
         QVERIFY(cellAt(c, 3, 20).isBlank());
+        // A special paste of a cut range copies: the source keeps its content.
+        c.CutRange(2, 20, 2, 20);
+        c.PasteRange(4, 20, 2, 1, 1);
+        QCOMPARE(c.cellText(2, 20, 0), QStringLiteral("3"));
+        QCOMPARE(c.cellText(4, 20, 0), QStringLiteral("3"));
     }
 
     void pasteBetweenControls()

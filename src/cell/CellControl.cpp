@@ -1191,7 +1191,8 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
     }
     if (!c.valid)
         return;
-    const bool moving = c.cut && c.source == this;
+    // A cut moves its cells with a plain paste; a special paste of a cut range copies (nothing is lost).
+    const bool moving = c.cut && c.source == this && mode == 0;
     const int dc = col - c.sourceRange.col1, dr = row - c.sourceRange.row1;
     editSheet(sheet, tr("粘贴"), [&](Sheet& sh) {
         const Range target = clipped(Range{col, row, col + c.width - 1, row + c.height - 1}, sh);

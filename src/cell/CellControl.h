@@ -144,7 +144,7 @@ public:
     // Pastes the clipboard with its top-left at (col,row). mode 0 all, 1 formulas (and constants), 2 texts and
     // values (formulas pasted as their results), 3 formats. sizeFlag 0: also take over the source's column widths
     // and row heights; blankFlag 0: blank source cells leave the target untouched. A cut range is moved (its
-    // source cleared) on the first paste. Text copied from another program (tab-separated) is pasted as typed.
+    // source cleared) by the first paste in mode 0; other modes copy it. Text copied from another program (tab-separated) is pasted as typed.
     void PasteRange(int col, int row, int mode, int sizeFlag, int blankFlag);
     void SelectRange(int col1, int row1, int col2, int row2);
     void GetSelectRange(int& col1, int& row1, int& col2, int& row2) const;
