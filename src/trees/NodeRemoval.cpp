@@ -1,0 +1,249 @@
+// Rename, delete, the recycle bin and its emptying.
+#include "core/Prompter.h"
+#include "core/QuelmarError.h"
+#include "store/AppPaths.h"
+#include "store/DataPool.h"
+#include "store/FileLayout.h"
+#include "trees/NodeOps.h"
+#include "trees/PendingChangesGuard.h"
+#include "users/Login.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kNotInCopy = QStringLiteral("节点信息不在数据容器中。");
+const QString kRowMissing = QStringLiteral("在数据容器中找不到节点: ");
+const QString kConfirmCaption = QStringLiteral("确认");
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Rename
+
+bool NodeOps::Rename(const QModelIndex& node)
+{
+    const NodeRecord rec = m_ctx.data.tree.record(node);
+    // The template library's rename is disabled on the bin; the same refusal keeps other callers off it.
+    if (!RecycleGuard(node))
+        return false;
+    QString name = rec.Name;
+    if (!m_ctx.prompter.askText(QStringLiteral("重命名"), QStringLiteral("请输入新的名称:"), name))
+        name = rec.Name;   // cancel writes the current name back, which changes nothing
+    return RenameNode(node, name);
+}
+
+bool NodeOps::RenameNode(const QModelIndex& node, const QString& name)
+{
+    LibraryData& data = m_ctx.data;
+    NodeRecord rec = data.tree.record(node);
+    if (name.trimmed().isEmpty()) {
+        m_ctx.prompter.warn(QStringLiteral("Quelmar"), QStringLiteral("名称无效，请提供一个正确有效的名称。"));
+        return false;
+    }
+    const RowSet::RowId row = findRow(rec, kRowMissing, true);
+    BusyCursor busy(m_ctx.prompter);
+    PendingChangesGuard guard(data.rows);
+    data.rows.setValue(row, QStringLiteral("Name"), name);
+    applyUpdates();   // an unchanged name leaves the change log empty and writes nothing
+    rec.Name = name;
+    data.tree.setRecord(node, rec);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Delete
+
+bool NodeOps::DeleteNode(const QModelIndex& node)
+{
+    if (library() == Library::GuiDang)
+        return DeleteArchiveNode(node);
+    if (!RecycleGuard(node))
+        return false;
+    if (!node.isValid())
+        throw QuelmarError(QStringLiteral("请选择您要删除的节点！"));
+    // The root holds the whole library and the bin: it can go neither into the bin nor away.
+    if (m_ctx.data.tree.level(node) == 0)
+        throw QuelmarError(QStringLiteral("不能删除最顶层节点！"));
+    if (IsInRecycleBin(m_ctx.data.tree, node)) {
+        m_ctx.viewer.closeIfOpen();
+        return PurgeNode(node);   // the bin's icon follows its children in the tree model
+    }
+    return RecycleNode(node);
+}
+
+bool NodeOps::RecycleNode(const QModelIndex& node)
+{
+    LibraryData& data = m_ctx.data;
+    NodeRecord rec = data.tree.record(node);
+    CheckNodeKind(library(), rec.TypeID);
+    if (!m_ctx.prompter.confirm(QStringLiteral("确认删除"), QStringLiteral("确实要把 “%1” 放入回收站吗？").arg(rec.Name)))
+        return false;
+    const QPersistentModelIndex bin = data.recycleNode();
+    if (!bin.isValid())
+        throw QuelmarError(library() == Library::Moban ? QStringLiteral("没有找到模板库的回收站点！")
+                                                       : QStringLiteral("没有找到资料库的回收站点！"));
+    BusyCursor busy(m_ctx.prompter);
+    PendingChangesGuard guard(data.rows);
+
+    const int binKey = bin.data(LibraryTreeModel::ItemIdRole).toInt();
+    const int newRow = data.tree.rowCount(bin);
+    const RowSet::RowId row = findRow(rec, kNotInCopy, false);
+    data.rows.setValues(row, {{QStringLiteral("iPartIndex"), newRow}, {QStringLiteral("P_ItemID"), binKey}});
+    if (!data.rows.hasChanges())
+        throw QuelmarError(QStringLiteral("新的节点信息未插入到数据容器中！"));
+    applyUpdates();
+
+    // The subtree goes under the bin as it is: the descendants keep their rows, which still point to their parents.
+    const QPersistentModelIndex oldParent = node.parent();
+    const int oldRow = node.row();
+    const bool topLevel = data.tree.level(node) == 1;
+    rec.P_ItemID = binKey;
+    data.tree.setRecord(node, rec);
+    data.tree.moveNode(node, bin);
+
+    // Below the root the following siblings (the bin included) close the gap, so the bin's iPartIndex stays its
+    // index; deeper levels keep a gap, which does not change their order.
+    if (topLevel) {
+        if (!RenumberSiblings(data, oldParent, oldRow, kNotInCopy))
+            throw QuelmarError(QStringLiteral("节点位置未改变？"));
+        applyUpdates();
+    }
+    return true;
+}
+
+bool NodeOps::PurgeNode(const QModelIndex& node)
+{
+    LibraryData& data = m_ctx.data;
+    const NodeRecord rec = data.tree.record(node);
+    if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("确实要删除节点: ") + rec.Name))
+        return false;
+    BusyCursor busy(m_ctx.prompter);
+    PendingChangesGuard guard(data.rows);
+    purgeSubtreeRows(node);
+    if (!data.rows.hasChanges())
+        throw QuelmarError(kNotInCopy);
+    m_ctx.prompter.status(QStringLiteral("正在刷新数据容器..."));
+    applyUpdates();
+    removeNodeAndFolder(node, rec.iDir);
+    return true;
+}
+
+// The node, then each child in order: its file (a read-only one is made writable first) and its row. The database
+// removes the rows that depend on it (header-fill record, project overview).
+void NodeOps::purgeSubtreeRows(const QModelIndex& node)
+{
+    LibraryData& data = m_ctx.data;
+    const NodeRecord rec = data.tree.record(node);
+    m_ctx.prompter.status(QStringLiteral("正在删除节点: ") + rec.Name);
+    const NodeKind& kind = CheckNodeKind(library(), rec.TypeID);
+    if (kind.ownsTableFile || kind.ownsExternalFile) {
+        const QString path = nodeFile(rec);
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir())
+            throw QuelmarError(QStringLiteral("“%1”文件不存在！").arg(path));
+        if (!FileLayout::RemoveNodeFile(path))
+            throw QuelmarError(QStringLiteral("无法删除“%1”文件？").arg(path));
+    }
+    data.rows.remove(findRow(rec, kRowMissing, true));
+    for (int r = 0; r < data.tree.rowCount(node); ++r)
+        purgeSubtreeRows(data.tree.index(r, 0, node));
+}
+
+// After a purge was written: the folder of the purged nodes goes when no row of the library (of any user) uses its
+// number any more. A folder that is already gone needs no removal.
+void NodeOps::removeFolderIfUnused(int iDir)
+{
+    const bool moban = library() == Library::Moban;
+    const bool unused = moban ? m_ctx.dm.IsMobanDirEmpty(iDir) : m_ctx.dm.IsZiLiaoDirEmpty(iDir);
+    if (!unused)
+        return;
+    const QString folder = folderOf(iDir);
+    if (!QFileInfo(folder).exists())
+        return;
+    m_ctx.prompter.status(moban ? QStringLiteral("正在移除虚拟的模板库目录...")
+                                : QStringLiteral("正在移除虚拟的工程库目录..."));
+    if (!FileLayout::RemoveNodeFolder(folder))
+        throw QuelmarError(moban ? QStringLiteral("无法删除虚拟的模板库目录。")
+                                 : QStringLiteral("无法删除虚拟的工程库目录。"));
+}
+
+// The purged node leaves the tree even when its folder cannot be removed: its rows are gone by then.
+void NodeOps::removeNodeAndFolder(const QModelIndex& node, int iDir)
+{
+    const QPersistentModelIndex gone = node;
+    try {
+        removeFolderIfUnused(iDir);
+    } catch (...) {
+        m_ctx.data.tree.removeNode(gone);
+        throw;
+    }
+    m_ctx.data.tree.removeNode(gone);
+}
+
+bool NodeOps::EmptyRecycleBin(const QModelIndex& selected)
+{
+    if (!LibraryHasRecycleBin(library()))
+        throw QuelmarError(QStringLiteral("档案库没有回收站。"));
+    LibraryData& data = m_ctx.data;
+    const QPersistentModelIndex bin = data.recycleNode();
+    if (!bin.isValid())
+        throw QuelmarError(library() == Library::Moban ? QStringLiteral("没有找到模板库的回收站点！")
+                                                       : QStringLiteral("没有找到资料库的回收站点！"));
+    if (data.tree.rowCount(bin) == 0)
+        throw QuelmarError(QStringLiteral("空的！"));
+    if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("您要清空回收站吗？")))
+        return false;
+    if (selected.isValid() && IsInRecycleBin(data.tree, selected))
+        m_ctx.viewer.closeIfOpen();
+
+    BusyCursor busy(m_ctx.prompter);
+    PendingChangesGuard guard(data.rows);
+    // One write per child, last to first: a failure leaves the children not yet handled in the bin.
+    for (int r = data.tree.rowCount(bin) - 1; r >= 0; --r) {
+        const QPersistentModelIndex child = data.tree.index(r, 0, bin);
+        const NodeRecord rec = data.tree.record(child);
+        m_ctx.prompter.status(QStringLiteral("正准备删除节点: ") + rec.Name);
+        purgeSubtreeRows(child);
+        m_ctx.prompter.status(QStringLiteral("正在局部刷新数据容器..."));
+        applyUpdates();
+        removeNodeAndFolder(child, rec.iDir);
+    }
+    m_ctx.prompter.status(bin.data().toString());
+    if (m_ctx.objectCountStatus)
+        m_ctx.objectCountStatus(QStringLiteral("%1 个对象").arg(data.tree.rowCount(bin)));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Archive
+
+bool NodeOps::DeleteArchiveNode(const QModelIndex& node)
+{
+    LibraryData& data = m_ctx.data;
+    if (!node.isValid())
+        throw QuelmarError(QStringLiteral("请选择您要删除的节点！"));
+    if (data.tree.level(node) == 0)
+        throw QuelmarError(QStringLiteral("不能删除最顶层节点！"));
+    const NodeRecord rec = data.tree.record(node);
+    if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("确实要删除节点: ") + rec.Name))
+        return false;
+    BusyCursor busy(m_ctx.prompter);
+    PendingChangesGuard guard(data.rows);
+    // Archive nodes refer to the project library's files: only rows go.
+    const std::function<void(const QModelIndex&)> deleteRows = [&](const QModelIndex& n) {
+        const NodeRecord r = data.tree.record(n);
+        m_ctx.prompter.status(QStringLiteral("正在删除节点: ") + r.Name);
+        data.rows.remove(findRow(r, kRowMissing, true));
+        for (int c = 0; c < data.tree.rowCount(n); ++c)
+            deleteRows(data.tree.index(c, 0, n));
+    };
+    deleteRows(node);
+    if (!data.rows.hasChanges())
+        throw QuelmarError(kNotInCopy);
+    m_ctx.prompter.status(QStringLiteral("正在刷新数据容器..."));
+    applyUpdates();
+    data.tree.removeNode(node);
+    return true;
+}
