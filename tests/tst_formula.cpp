@@ -295,6 +295,11 @@ private slots:
         row("'My sheet'!A1+'my sheet'!B2", "n:5");
         row("SUM('My sheet'!A1:B2)", "n:10");
         row("Nope!A1", "e:#REF!");
+        row("SUM(B:B)", "n:374.5");
+        row("COUNTIF(c:c,\"合格\")", "n:2");
+        row("SUM(1:1)", "n:108");
+        row("SUM('My sheet'!$A:$B)", "n:10");
+        row("VLOOKUP(\"橙子\",E:F,2,FALSE)", "n:7");
     }
     void results()
     {
@@ -323,6 +328,8 @@ private slots:
         QTest::newRow("quote in text") << "\"say \"\"hi\"\"\"" << "\"say \"\"hi\"\"\"";
         QTest::newRow("unknown function kept") << "foo(1)" << "FOO(1)";
         QTest::newRow("full-width brackets") << "SUM（A1:A3，B1）" << "SUM(A1:A3,B1)";
+        QTest::newRow("whole columns and rows") << "sum(a:b)+sum($1:$3)" << "SUM(A:B)+SUM($1:$3)";
+        QTest::newRow("long numbers stay plain") << "1234567+0.0001" << "1234567+0.0001";
     }
     void normalisedText()
     {
@@ -503,6 +510,9 @@ private slots:
         row("insert cols: range grows", 0, "SUM(A1:C1)", "insertCols", 2, 1, "SUM(A1:D1)");
         row("delete cols", 0, "B1+C1*2", "deleteCols", 2, 1, "#REF!+B1*2");
         row("delete cols: range shrinks", 0, "SUM(A1:C3)", "deleteCols", 2, 1, "SUM(A1:B3)");
+        row("whole column: rows move, it stays", 0, "SUM(A:A)", "deleteRows", 3, 2, "SUM(A:A)");
+        row("whole columns shrink", 0, "SUM(B:C)", "deleteCols", 2, 1, "SUM(B:B)");
+        row("whole rows grow", 0, "SUM(2:4)", "insertRows", 3, 2, "SUM(2:6)");
         row("delete cols: other sheet untouched", 1, "B1+Sheet1!C1", "deleteCols", 2, 1, "B1+Sheet1!B1");
     }
     void referenceMoves()
@@ -585,6 +595,7 @@ private slots:
         QTest::newRow("off the sheet") << "A1+B2" << -1 << 0 << "#REF!+A2";
         QTest::newRow("row sums filled down") << "SUM(B2:D2)" << 0 << 1 << "SUM(B3:D3)";
         QTest::newRow("not a formula") << "SUM(" << 1 << 1 << "SUM(";
+        QTest::newRow("whole column") << "SUM($A:B)" << 1 << 5 << "SUM($A:C)";
     }
     void translateForCopyAndFill()
     {

@@ -38,6 +38,7 @@ struct Node {
     ErrorValue err = ErrorValue::Value;
     bool boolean = false;
     bool sheetGiven = false;   // Ref/Area: text holds the sheet name
+    quint8 whole = 0;          // Area: 1 whole columns ("A:C", rows 1..MaxRows), 2 whole rows ("3:5")
     int sheet = -1;            // Ref/Area bound sheet: -1 the formula's own, -2 a sheet that does not exist
     double num = 0;
     QString text;

@@ -144,8 +144,8 @@ void applyMove(Node& n, int ownSheet, const MoveSpec& m)
     if (n.kind == Node::Ref || n.kind == Node::Area) {
         const bool target = n.sheetGiven ? n.text.compare(m.sheetName, Qt::CaseInsensitive) == 0
                                          : ownSheet == m.sheetIndex;
-        if (!target)
-            return;
+        if (!target || (n.whole == 1 && m.rows) || (n.whole == 2 && !m.rows))
+            return;   // whole columns do not change when rows move, whole rows not when columns move
         const bool single = n.kind == Node::Ref;
         int& lo = m.rows ? n.a.row : n.a.col;
         int hiStore = single ? lo : (m.rows ? n.b.row : n.b.col);
@@ -167,9 +167,9 @@ void applyTranslate(Node& n, int dCol, int dRow)
 {
     if (n.kind == Node::Ref || n.kind == Node::Area) {
         auto move = [&](RefPart& p) {
-            if (!p.absCol)
+            if (!p.absCol && n.whole != 2)
                 p.col += dCol;
-            if (!p.absRow)
+            if (!p.absRow && n.whole != 1)
                 p.row += dRow;
             return p.col >= 1 && p.col <= MaxCols && p.row >= 1 && p.row <= MaxRows;
         };

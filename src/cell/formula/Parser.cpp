@@ -8,6 +8,7 @@
 #include "core/QuelmarError.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -18,14 +19,15 @@ namespace {
 constexpr int MaxFormulaLength = 8192;
 constexpr int MaxNesting = 100;
 
-enum class Tok : quint8 { End, Num, Str, Bool, Err, Ref, Sheet, Func, Name, Op, LParen, RParen, Comma, Colon };
+enum class Tok : quint8 { End, Num, Str, Bool, Err, Ref, Whole, Sheet, Func, Name, Op, LParen, RParen, Comma, Colon };
 
 struct Token {
     Tok kind = Tok::End;
     int pos = 0;
     double num = 0;
     QString text;        // string literal, sheet name, function or other name; operator text
-    RefPart ref;
+    RefPart ref, ref2;   // Whole: both ends of "A:C" / "3:5"
+    quint8 whole = 0;
     ErrorValue err = ErrorValue::Value;
     bool boolean = false;
 };
@@ -119,7 +121,9 @@ public:
                 return out;
             }
             const QChar c = at(i);
-            if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n() && at(i + 1).isDigit()))
+            if ((c.isDigit() || c == QLatin1Char('$') || (c.unicode() < 128 && c.isLetter())) && lexWhole(t))
+                ;
+            else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n() && at(i + 1).isDigit()))
                 lexNumber(t);
             else if (c == QLatin1Char('"'))
                 lexString(t);
@@ -145,6 +149,43 @@ private:
     {
         while (i < n() && (at(i).isSpace() || s[i] == QChar(0x3000)))
             ++i;
+    }
+
+    // Whole columns "A:C", "$B:$B" or whole rows "3:5", "$1:$1".
+    bool lexWhole(Token& t)
+    {
+        static const QRegularExpression cols(
+            QStringLiteral("(\\$?)([A-Za-z]{1,3})\\s*:\\s*(\\$?)([A-Za-z]{1,3})(?![A-Za-z0-9_.(!$])"));
+        static const QRegularExpression rows(
+            QStringLiteral("(\\$?)([0-9]{1,5})\\s*:\\s*(\\$?)([0-9]{1,5})(?![A-Za-z0-9_.(!$])"));
+        for (int kind = 1; kind <= 2; ++kind) {
+            const QRegularExpressionMatch m = (kind == 1 ? cols : rows)
+                                                  .match(s, i, QRegularExpression::NormalMatch,
+                                                         QRegularExpression::AnchorAtOffsetMatchOption);
+            if (!m.hasMatch())
+                continue;
+            int lo, hi;
+            if (kind == 1) {
+                lo = columnNumber(m.capturedView(2));
+                hi = columnNumber(m.capturedView(4));
+                if (lo > MaxCols || hi > MaxCols)
+                    return false;
+                t.ref = RefPart{lo, 1, !m.capturedView(1).isEmpty(), false};
+                t.ref2 = RefPart{hi, MaxRows, !m.capturedView(3).isEmpty(), false};
+            } else {
+                lo = m.capturedView(2).toInt();
+                hi = m.capturedView(4).toInt();
+                if (lo < 1 || hi < 1 || lo > MaxRows || hi > MaxRows)
+                    return false;
+                t.ref = RefPart{1, lo, false, !m.capturedView(1).isEmpty()};
+                t.ref2 = RefPart{MaxCols, hi, false, !m.capturedView(3).isEmpty()};
+            }
+            t.kind = Tok::Whole;
+            t.whole = quint8(kind);
+            i = int(m.capturedEnd(0));
+            return true;
+        }
+        return false;
     }
 
     void lexNumber(Token& t)
@@ -464,6 +505,19 @@ private:
     NodePtr reference(const QString* sheet)
     {
         const Token t = peek();
+        if (t.kind == Tok::Whole) {
+            ++p;
+            auto n = makeNode(Node::Area);
+            n->whole = t.whole;
+            n->a = t.ref;
+            n->b = t.ref2;
+            if (sheet) {
+                n->sheetGiven = true;
+                n->text = *sheet;
+            }
+            orderArea(*n);
+            return n;
+        }
         if (t.kind != Tok::Ref) {
             if (sheet && t.kind == Tok::Err && t.err == ErrorValue::Ref) {
                 ++p;
@@ -493,17 +547,22 @@ private:
             n->kind = Node::Area;
             n->b = peek().ref;
             ++p;
-            // keep the rectangle in order, as a spreadsheet does when it reads "B5:A1"
-            if (n->b.col < n->a.col) {
-                std::swap(n->a.col, n->b.col);
-                std::swap(n->a.absCol, n->b.absCol);
-            }
-            if (n->b.row < n->a.row) {
-                std::swap(n->a.row, n->b.row);
-                std::swap(n->a.absRow, n->b.absRow);
-            }
+            orderArea(*n);
         }
         return n;
+    }
+
+    // keeps the rectangle in order, as a spreadsheet does when it reads "B5:A1"
+    static void orderArea(Node& n)
+    {
+        if (n.b.col < n.a.col) {
+            std::swap(n.a.col, n.b.col);
+            std::swap(n.a.absCol, n.b.absCol);
+        }
+        if (n.b.row < n.a.row) {
+            std::swap(n.a.row, n.b.row);
+            std::swap(n.a.absRow, n.b.absRow);
+        }
     }
 
     NodePtr primary()
@@ -535,6 +594,7 @@ private:
             return n;
         }
         case Tok::Ref:
+        case Tok::Whole:
             return reference(nullptr);
         case Tok::Sheet: {
             const QString sheet = t.text;
@@ -624,6 +684,19 @@ void printRefPart(QString& out, const RefPart& r)
     out += QString::number(r.row);
 }
 
+void printWholePart(QString& out, const RefPart& r, quint8 whole)
+{
+    if (whole == 1) {
+        if (r.absCol)
+            out += QLatin1Char('$');
+        out += columnLetters(r.col);
+    } else {
+        if (r.absRow)
+            out += QLatin1Char('$');
+        out += QString::number(r.row);
+    }
+}
+
 const char* opText(Op op)
 {
     switch (op) {
@@ -646,9 +719,15 @@ const char* opText(Op op)
 void print(QString& out, const Node& n)
 {
     switch (n.kind) {
-    case Node::Num:
-        out += QString::number(n.num, 'g', QLocale::FloatingPointShortest).toUpper();
+    case Node::Num: {
+        // the shortest text that reads back as the same number; plain digits unless very large or small
+        const double a = std::fabs(n.num);
+        if (a == 0 || (a >= 1e-10 && a < 1e21))
+            out += QString::number(n.num, 'f', QLocale::FloatingPointShortest);
+        else
+            out += QString::number(n.num, 'g', QLocale::FloatingPointShortest).toUpper();
         break;
+    }
     case Node::Str:
         out += QLatin1Char('"');
         out += QString(n.text).replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -665,6 +744,12 @@ void print(QString& out, const Node& n)
         if (n.sheetGiven) {
             out += quoteSheetName(n.text);
             out += QLatin1Char('!');
+        }
+        if (n.whole) {
+            printWholePart(out, n.a, n.whole);
+            out += QLatin1Char(':');
+            printWholePart(out, n.b, n.whole);
+            break;
         }
         printRefPart(out, n.a);
         if (n.kind == Node::Area) {
@@ -719,6 +804,19 @@ NodePtr parseFormula(const QString& text)
     QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('=')) || t.startsWith(QChar(0xFF1D)))
         t.remove(0, 1);
+    // full-width brackets, commas and colons of a Chinese input method, outside texts and sheet names
+    QChar quote;
+    for (QChar& ch : t) {
+        if (!quote.isNull()) {
+            if (ch == quote)
+                quote = QChar();
+            continue;
+        }
+        if (ch == QLatin1Char('"') || ch == QLatin1Char('\''))
+            quote = ch;
+        else
+            ch = normalizeChar(ch);
+    }
     if (t.size() > MaxFormulaLength)
         fail(QStringLiteral("公式过长（最多 %1 个字符）").arg(MaxFormulaLength));
     Lexer lx(t);
