@@ -56,6 +56,12 @@ private slots:
         QVERIFY(o.value("value").isNull());
         QCOMPARE(o.value("text").toString(), QString());
 
+        QCOMPARE(ok({"cell", "set", f, "F2", "=1+2"}).exitCode, 0);   // data, not a formula
+        o = json(ok({"cell", "get", f, "F2", "--json"}));
+        QCOMPARE(o.value("value").toString(), QStringLiteral("=1+2"));
+        QVERIFY(o.value("formula").isNull());
+        QCOMPARE(ok({"cell", "set", f, "F2", ""}).exitCode, 0);      // empty text clears
+
         QCOMPARE(ok({"cell", "formula", f, "E2", "Sum(C2:D2)"}).exitCode, 0);
         o = json(ok({"cell", "get", f, "E2", "--json"}));
         QCOMPARE(o.value("value").toDouble(), 1246.5);

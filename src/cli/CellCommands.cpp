@@ -88,7 +88,13 @@ int cellSet(CliContext& ctx)
     CellControl control;
     openTable(control, ctx.arg(0, "FILE"));
     const auto [col, row] = cellArg(control, ctx.arg(1, "REF"));
-    control.enterText(col, row, control.GetCurSheet(), ctx.arg(2, "TEXT"), false);
+    // Typed values, except that a leading '=' stays text here: formulas go through "cell formula", so data that
+    // happens to start with '=' is never taken for one.
+    const QString text = ctx.arg(2, "TEXT");
+    if (text.startsWith(QLatin1Char('=')))
+        control.SetCellString(col, row, control.GetCurSheet(), text);
+    else
+        control.enterText(col, row, control.GetCurSheet(), text, false);
     saveTable(control);
     if (ctx.opt.json)
         ctx.printJson(cellJson(control, col, row));
@@ -209,7 +215,7 @@ CliCommand withForce(CliCommand c)
 
 const CliRegistrar regNew(withForce(command("cell new", "FILE [--force]", "新建空白表格文件（1 页，10 列 × 30 行）", 1, cellNew)));
 const CliRegistrar regSet(command("cell set", "FILE REF TEXT",
-                                  "像用户输入一样写入单元格（数字成为数值，\"=\" 开头成为公式，其余为文本）并保存", 3, cellSet));
+                                  "像用户输入一样写入单元格（数字成为数值，其余为文本；公式用 cell formula）并保存", 3, cellSet));
 const CliRegistrar regFormula(command("cell formula", "FILE REF TEXT", "设置单元格公式、重算并保存", 3, cellFormula));
 const CliRegistrar regSize(command("cell size", "FILE COLS ROWS", "设置当前表页的数据列数和行数并保存", 3, cellSize));
 const CliRegistrar regGet(command("cell get", "FILE REF", "显示单元格的文字（--json：ref, text, value, formula）", 2, cellGet));
