@@ -1,0 +1,85 @@
+#include "cell/view/WidgetPrintBackend.h"
+
+#include "cell/PageRenderer.h"
+#include "cell/view/PageSetupDialog.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace cell {
+
+namespace {
+
+void preparePrinter(QPrinter& printer, const CellControl& control, int sheet)
+{
+    const Workbook& wb = control.workbook();
+    PageRenderer(wb, sheet).applyPageSetup(printer);
+    printer.setDocName(QFileInfo(control.GetFileName()).completeBaseName());
+    const int copies = std::max(1, wb.sheets.value(sheet).page.copies);
+    printer.setCopyCount(copies);
+    printer.setCollateCopies(true);
+}
+
+QWidget* dialogParent() { return QApplication::activeWindow(); }
+
+} // namespace
+
+int WidgetPrintBackend::printSheet(CellControl& control, int withDialog, int sheet)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!m_printerName.isEmpty() && QPrinterInfo::printerInfo(m_printerName).isNull())
+        m_printerName.clear();   // the printer went away: back to the default
+    if (!m_printerName.isEmpty())
+        printer.setPrinterName(m_printerName);
+    preparePrinter(printer, control, sheet);
+    if (withDialog == 1) {
+        QPrintDialog dialog(&printer, dialogParent());
+        dialog.setWindowTitle(QStringLiteral("打印"));
+        if (dialog.exec() != QDialog::Accepted)
+            return 0;
+        if (printer.outputFormat() == QPrinter::NativeFormat)
+            m_printerName = printer.printerName();
+    }
+    PageRenderer renderer(control.workbook(), sheet);
+    return renderer.print(printer) ? 1 : 0;
+}
+
+void WidgetPrintBackend::preview(CellControl& control, int sheet)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!m_printerName.isEmpty())
+        printer.setPrinterName(m_printerName);
+    preparePrinter(printer, control, sheet);
+    QPrintPreviewDialog dialog(&printer, dialogParent());
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&control, sheet](QPrinter* p) {
+        PageRenderer renderer(control.workbook(), sheet);
+        renderer.print(*p);
+    });
+    dialog.resize(900, 700);
+    dialog.exec();
+}
+
+void WidgetPrintBackend::pageSetup(CellControl& control)
+{
+    const int sheet = control.GetCurSheet();
+    const Sheet& s = control.sheet(sheet);
+    PageSetupDialog dialog(s.page, s, dialogParent());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const PageSetup page = dialog.pageSetup();
+    if (!(page == s.page))
+        control.setPageSetup(sheet, page);
+}
+
+void installWidgetPrintBackend()
+{
+    static WidgetPrintBackend backend;
+    CellControl::setPrintBackend(&backend);
+}
+
+} // namespace cell
