@@ -370,6 +370,22 @@ private slots:
         COMPARE_VALUE(at(wb, 0, 10, 10), Value(2.0));
     }
 
+    void longAndDeepFormulas()
+    {
+        Workbook wb = sampleWorkbook();
+        FormulaEngine engine(wb);
+        // the longest formula accepted: a chain of 4,000 additions
+        QString chain = QStringLiteral("1");
+        while (chain.size() + 2 <= 8192)
+            chain += QStringLiteral("+1");
+        engine.setFormula(0, 10, 1, chain);
+        COMPARE_VALUE(at(wb, 0, 10, 1), Value(double((chain.size() + 1) / 2)));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, engine.setFormula(0, 10, 2, chain + QStringLiteral("+1")));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, engine.setFormula(0, 10, 2, QString(500, QLatin1Char('(')) + "1"
+                                                                            + QString(500, QLatin1Char(')'))));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, engine.setFormula(0, 10, 2, QString(3000, QLatin1Char('-')) + "1"));
+    }
+
     void editRecalculatesOnlyDependents()
     {
         Workbook wb = sampleWorkbook();

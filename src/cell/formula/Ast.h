@@ -28,13 +28,12 @@ struct Node {
         Num, Str, Bool, Err,   // constants
         Ref, Area,             // a cell, a rectangle (a : b)
         Func,                  // text = upper-case name, fn = nullptr when unknown (#NAME?)
-        Bin, Neg, Plus, Pct,   // operators; unary minus / plus, postfix %
+        Bin, Neg, Plus, Pct,   // operators (Bin: a chain of one precedence level); unary minus / plus, postfix %
         Paren,                 // parentheses as typed (kept for printing)
         Missing,               // an omitted argument: f(a,,b)
         Name                   // an unknown name (#NAME?)
     };
     Kind kind = Num;
-    Op op = Op::Add;
     ErrorValue err = ErrorValue::Value;
     bool boolean = false;
     bool sheetGiven = false;   // Ref/Area: text holds the sheet name
@@ -45,6 +44,7 @@ struct Node {
     RefPart a, b;
     const FnDef* fn = nullptr;
     std::vector<NodePtr> kids;
+    std::vector<Op> ops;       // Bin: the operators between kids[i] and kids[i+1]
 };
 
 // Parses formula text (with or without a leading '='). Throws QuelmarError with a Chinese message.

@@ -524,10 +524,13 @@ Val evalNode(Ctx& c, const Node& n)
         return Val::array(std::move(out));
     }
     case Node::Bin: {
-        const Val a = operand(c, evalNode(c, *n.kids[0]));
-        const Val b = operand(c, evalNode(c, *n.kids[1]));
-        const Op op = n.op;
-        return elementwise(a, b, [op](const Value& x, const Value& y) { return arith(op, x, y); });
+        Val acc = operand(c, evalNode(c, *n.kids[0]));
+        for (size_t i = 1; i < n.kids.size(); ++i) {
+            const Val b = operand(c, evalNode(c, *n.kids[i]));
+            const Op op = n.ops[i - 1];
+            acc = elementwise(acc, b, [op](const Value& x, const Value& y) { return arith(op, x, y); });
+        }
+        return acc;
     }
     }
     return Val(ErrorValue::Value);

@@ -393,18 +393,24 @@ private:
         fail(QStringLiteral("第 %1 个字符处有多余或错误的内容").arg(t.pos + 1));
     }
 
-    NodePtr binary(NodePtr l, Op op, NodePtr r)
+    // Operators of one precedence level form one node with n operands and n-1 operators, so that long chains such
+    // as "A1+A2+...+A999" make a flat tree rather than a deep one.
+    static void append(NodePtr& l, Node*& chain, Op op, NodePtr r)
     {
-        auto n = makeNode(Node::Bin);
-        n->op = op;
-        n->kids.push_back(std::move(l));
-        n->kids.push_back(std::move(r));
-        return n;
+        if (!chain) {
+            auto n = makeNode(Node::Bin);
+            n->kids.push_back(std::move(l));
+            l = std::move(n);
+            chain = l.get();
+        }
+        chain->ops.push_back(op);
+        chain->kids.push_back(std::move(r));
     }
 
     NodePtr comparison()
     {
         NodePtr l = concat();
+        Node* chain = nullptr;
         while (peek().kind == Tok::Op) {
             const QString& o = peek().text;
             Op op;
@@ -423,7 +429,7 @@ private:
             else
                 break;
             ++p;
-            l = binary(std::move(l), op, concat());
+            append(l, chain, op, concat());
         }
         return l;
     }
@@ -431,9 +437,10 @@ private:
     NodePtr concat()
     {
         NodePtr l = additive();
+        Node* chain = nullptr;
         while (isOp("&")) {
             ++p;
-            l = binary(std::move(l), Op::Concat, additive());
+            append(l, chain, Op::Concat, additive());
         }
         return l;
     }
@@ -441,10 +448,11 @@ private:
     NodePtr additive()
     {
         NodePtr l = multiplicative();
+        Node* chain = nullptr;
         while (isOp("+") || isOp("-")) {
             const Op op = isOp("+") ? Op::Add : Op::Sub;
             ++p;
-            l = binary(std::move(l), op, multiplicative());
+            append(l, chain, op, multiplicative());
         }
         return l;
     }
@@ -452,10 +460,11 @@ private:
     NodePtr multiplicative()
     {
         NodePtr l = power();
+        Node* chain = nullptr;
         while (isOp("*") || isOp("/")) {
             const Op op = isOp("*") ? Op::Mul : Op::Div;
             ++p;
-            l = binary(std::move(l), op, power());
+            append(l, chain, op, power());
         }
         return l;
     }
@@ -463,9 +472,10 @@ private:
     NodePtr power()
     {
         NodePtr l = percent();
+        Node* chain = nullptr;
         while (isOp("^")) {
             ++p;
-            l = binary(std::move(l), Op::Pow, percent());
+            append(l, chain, Op::Pow, percent());
         }
         return l;
     }
@@ -473,8 +483,11 @@ private:
     NodePtr percent()
     {
         NodePtr l = unary();
+        int n = 0;
         while (isOp("%")) {
             ++p;
+            if (++n > MaxNesting)
+                fail(QStringLiteral("嵌套层数过多"));
             auto n = makeNode(Node::Pct);
             n->kids.push_back(std::move(l));
             l = std::move(n);
@@ -769,8 +782,10 @@ void print(QString& out, const Node& n)
         break;
     case Node::Bin:
         print(out, *n.kids[0]);
-        out += QLatin1String(opText(n.op));
-        print(out, *n.kids[1]);
+        for (size_t i = 1; i < n.kids.size(); ++i) {
+            out += QLatin1String(opText(n.ops[i - 1]));
+            print(out, *n.kids[i]);
+        }
         break;
     case Node::Neg:
         out += QLatin1Char('-');
