@@ -5,6 +5,8 @@
 #include "cell/PdfExport.h"
 #include "core/QuelmarError.h"
 
+#include <QBuffer>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -123,6 +125,7 @@ private slots:
     void pageBreaks();
     void mergedBlocksStayWhole();
     void fitToWidthAndPrintArea();
+    void picturesBordersNoGrid();
     void emptySheetAndFailures();
 
 private:
@@ -151,6 +154,20 @@ void TestPdf::textComesBackExactly()
                                QStringLiteral("2024年3月4日"), QStringLiteral("B8 Arial 2024")};
     for (const QString& e : expected)
         QVERIFY2(text.contains(e), qPrintable(QStringLiteral("missing \"%1\" in:\n%2").arg(e, text)));
+
+    // Nothing but the cells' texts is printed: no labels, page numbers or sheet names.
+    auto letters = [](const QString& t) {
+        QList<QChar> list;
+        for (QChar ch : t)
+            if (!ch.isSpace())
+                list << ch;
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    QString cells;
+    for (const Cell& c : wb.sheets[0].cells)
+        cells += displayText(c);
+    QCOMPARE(letters(text), letters(cells));
 }
 
 void TestPdf::fontsOfTheTable_data()
@@ -285,6 +302,41 @@ void TestPdf::fitToWidthAndPrintArea()
     u.cellRef(4, 9).format.border[Bottom].style = 2;
     u.merges << Range{1, 10, 3, 11};
     QCOMPARE(PageRenderer::usedRange(u), (Range{1, 1, 4, 11}));
+}
+
+void TestPdf::picturesBordersNoGrid()
+{
+    Workbook wb;
+    Sheet s = makeSheet(QStringLiteral("Sheet1"), 6, 10);
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    red.save(&buf, "PNG");
+    s.pictures << Picture{Range{2, 2, 3, 3}, png};
+    s.cellRef(5, 5).format.border[Bottom].style = 4;
+    setText(s, 6, 10, QStringLiteral("末"));
+    s.page.centerHorizontally = false;
+    wb.sheets[0] = s;
+
+    // The page as a printer at 96 dpi would receive it: cell (c, r) starts at the sum of the sizes before it.
+    PageRenderer r(wb, 0);
+    r.layout(r.pageLayout());
+    QCOMPARE(r.pageCount(), 1);
+    QImage page(800, 1100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        r.paintPage(p, 0, SheetDpi);
+    }
+    QCOMPARE(QColor(page.pixel(72 + 72, 22 + 22)), QColor(Qt::red));   // inside B2:C3
+    QVERIFY(qGray(page.pixel(4 * 72 + 36, 5 * 22)) < 80);                // the thick bottom edge of E5
+    // No grid lines: the inside of the empty area is untouched paper.
+    for (int x = 1; x < 5 * 72; ++x)
+        QCOMPARE(page.pixel(x, 8 * 22 + 11), qRgb(255, 255, 255));
+    for (int y = 1; y < 9 * 22; ++y)
+        QCOMPARE(page.pixel(72 / 2, y), qRgb(255, 255, 255));
 }
 
 void TestPdf::emptySheetAndFailures()

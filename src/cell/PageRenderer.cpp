@@ -262,11 +262,14 @@ void SheetPainter::paintText(QPainter& p, const Block& b, const QRectF& clip) co
     const int flags = textFlags(c);
     if (std::holds_alternative<double>(c->value) && !(flags & Qt::TextWordWrap)) {
         // A number that does not fit shows as #### rather than as a cut-off, misleading figure.
-        const QFontMetricsF fm(font);
         const double room = textRect(clip).width();
-        if (fm.horizontalAdvance(text) > room + 0.5)
+        // Figures are narrower than 0.75 em: most numbers fit without being measured.
+        if (text.size() * font.pixelSize() * 0.75 > room
+            && QFontMetricsF(font).horizontalAdvance(text) > room + 0.5) {
+            const QFontMetricsF fm(font);
             text = QString(std::max(1, int(room / std::max(1.0, fm.horizontalAdvance(QLatin1Char('#'))))),
                            QLatin1Char('#'));
+        }
     }
     QColor color = tableColor(m_wb, c->format.textColor, Qt::black);
     if (!c->hyperlink.isEmpty() && c->format.textColor < 0) {
@@ -477,8 +480,12 @@ void SheetPainter::paint(QPainter& p, const Range& area, const Options& opt) con
         QRectF clip = b.rect;
         // A long single-line text runs on into empty, unmerged neighbours, as in any spreadsheet.
         if (isTextValue(c) && b.range.width() == 1 && b.range.height() == 1 && !(c->format.textStyle & 2)) {
-            const QString text = std::get<QString>(c->value);
-            double need = QFontMetricsF(fontOf(c->format)).horizontalAdvance(text) + 5;
+            const QString& text = std::get<QString>(c->value);
+            const QFont font = fontOf(c->format);
+            // No glyph is wider than about 1.1 em: short texts fit without being measured.
+            double need = text.size() * font.pixelSize() * 1.1 + 5;
+            if (need > b.rect.width())
+                need = QFontMetricsF(font).horizontalAdvance(text) + 5;
             if (need > b.rect.width() && !text.contains(QLatin1Char('\n'))) {
                 int flags = textFlags(c);
                 auto freeCell = [&](int col) {

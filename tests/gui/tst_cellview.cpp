@@ -2,11 +2,14 @@
 // drop-down list cells, the clipboard and undo shortcuts, zoom, fixed rows, painting; and the page-setup dialog.
 #include "cell/CellControl.h"
 #include "cell/view/CellView.h"
+#include "cell/TableFile.h"
 #include "cell/view/PageSetupDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace cell;
@@ -49,6 +52,7 @@ private slots:
     void deleteClearsContent();
     void zoomAndFixedRows();
     void paintsCells();
+    void sheetTabs();
     void pageSetupDialog_data();
     void pageSetupDialog();
 
@@ -396,6 +400,27 @@ void TestCellView::paintsCells()
     };
     QVERIFY(darkPixels(m_view->cellRect(2, 2)) > 20);
     QCOMPARE(darkPixels(m_view->cellRect(4, 4)), 0);
+}
+
+void TestCellView::sheetTabs()
+{
+    Workbook wb;
+    wb.sheets = {makeSheet(QStringLiteral("检验表")), makeSheet(QStringLiteral("附表"))};
+    wb.sheets[1].cellRef(1, 1).value = QStringLiteral("附表内容");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("two.cll"));
+    TableFileWriter writer;
+    QVERIFY2(writer.write(path, tableFilePassword(), wb), qPrintable(writer.errorString()));
+    QCOMPARE(m_control->OpenFile(path, tableFilePassword()), 1);
+    QTabBar* tabs = m_view->sheetTabs();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(1), QStringLiteral("附表"));
+    QVERIFY(tabs->isVisibleTo(m_view));
+    tabs->setCurrentIndex(1);
+    QCOMPARE(m_control->GetCurSheet(), 1);
+    QCOMPARE(text(1, 1), QStringLiteral("附表内容"));
+    m_control->ShowSheetLabel(0, 1);
+    QVERIFY(!tabs->isVisibleTo(m_view));
 }
 
 void TestCellView::pageSetupDialog_data()

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTextBlock>
 #include <QWheelEvent>
 
@@ -60,6 +61,43 @@ CellView::CellView(QWidget* parent) : QAbstractScrollArea(parent)
     horizontalScrollBar()->setSingleStep(1);
     verticalScrollBar()->setSingleStep(1);
     setFrameShape(QFrame::StyledPanel);
+    m_tabs = new QTabBar(this);
+    m_tabs->setShape(QTabBar::RoundedSouth);
+    m_tabs->setDrawBase(false);
+    m_tabs->setExpanding(false);
+    m_tabs->setFocusPolicy(Qt::NoFocus);
+    addScrollBarWidget(m_tabs, Qt::AlignLeft);
+    connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
+        if (!m_control || index < 0 || index == m_control->GetCurSheet())
+            return;
+        if (isEditing())
+            commitEdit();
+        m_control->setCurSheet(index);
+    });
+}
+
+void CellView::updateTabs()
+{
+    const bool show = m_control && m_control->workbook().showSheetLabel;
+    QStringList names;
+    if (m_control)
+        for (const Sheet& s : m_control->workbook().sheets)
+            names << s.name;
+    const QSignalBlocker block(m_tabs);
+    if (m_tabs->count() != names.size() || [&] {
+            for (int i = 0; i < names.size(); ++i)
+                if (m_tabs->tabText(i) != names[i])
+                    return true;
+            return false;
+        }()) {
+        while (m_tabs->count())
+            m_tabs->removeTab(0);
+        for (const QString& n : names)
+            m_tabs->addTab(n);
+    }
+    if (m_control)
+        m_tabs->setCurrentIndex(m_control->GetCurSheet());
+    m_tabs->setVisible(show);
 }
 
 CellView::~CellView() = default;
@@ -339,11 +377,16 @@ void CellView::updateScrollBars()
 {
     const Sheet* s = sheet();
     if (!s) {
+        updateTabs();
         horizontalScrollBar()->setRange(0, 0);
         verticalScrollBar()->setRange(0, 0);
         return;
     }
-    setHorizontalScrollBarPolicy(s->showHScroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    updateTabs();
+    // The sheet tabs live beside the horizontal scroll bar, which therefore stays while they are shown.
+    setHorizontalScrollBarPolicy(!s->showHScroll                          ? Qt::ScrollBarAlwaysOff
+                                 : m_control->workbook().showSheetLabel ? Qt::ScrollBarAlwaysOn
+                                                                          : Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(s->showVScroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     const double z = zoom();
     const int fc = fixedCols(), fr = fixedRows();
@@ -466,10 +509,12 @@ void CellView::paintEvent(QPaintEvent*)
         paintSelection(p, list);
     // The edges of the fixed panes.
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+    const double right = cols.isEmpty() ? 0 : std::min<double>(cols.last().end, viewport()->width());
+    const double bottom = rows.isEmpty() ? 0 : std::min<double>(rows.last().end, viewport()->height());
     if (cols.size() > 1)
-        p.drawLine(QPointF(cols[0].end, headerHeight()), QPointF(cols[0].end, viewport()->height()));
+        p.drawLine(QPointF(cols[0].end, headerHeight()), QPointF(cols[0].end, bottom));
     if (rows.size() > 1)
-        p.drawLine(QPointF(headerWidth(), rows[0].end), QPointF(viewport()->width(), rows[0].end));
+        p.drawLine(QPointF(headerWidth(), rows[0].end), QPointF(right, rows[0].end));
     paintHeaders(p, cols, rows);
     if (m_drag == Drag::ResizeCol || m_drag == Drag::ResizeRow) {
         p.setPen(QPen(Qt::black, 1, Qt::DashLine));

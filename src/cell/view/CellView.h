@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QPlainTextEdit;
+class QTabBar;
 
 namespace cell {
 
@@ -40,6 +41,8 @@ public:
     bool isEditing() const { return m_editor || m_combo; }
     QPlainTextEdit* textEditor() const { return m_editor; }
     QComboBox* listEditor() const { return m_combo; }
+    // The sheet tabs beside the horizontal scroll bar (shown while the workbook's sheet labels are on).
+    QTabBar* sheetTabs() const { return m_tabs; }
     // Starts editing the current cell (F2): a list cell opens its list. `typed` replaces the content.
     void editCurrentCell(const QString& typed = QString(), bool replace = false);
     // Writes the editor's text into the cell (false when the cell refused it, e.g. locked) / drops it.
@@ -96,6 +99,7 @@ private:
     int rowAtY(double y) const;
 
     void updateScrollBars();
+    void updateTabs();
     void paintHeaders(QPainter& p, const QList<Segment>& cols, const QList<Segment>& rows);
     void paintSelection(QPainter& p, const QList<Pane>& panes);
     QRectF dropdownButton() const;
@@ -115,6 +119,7 @@ private:
     int resizeHandleAt(const QPoint& pos, bool& isColumn) const;
 
     QPointer<CellControl> m_control;
+    QTabBar* m_tabs = nullptr;
     bool m_readOnly = false;
     QPlainTextEdit* m_editor = nullptr;
     QComboBox* m_combo = nullptr;
