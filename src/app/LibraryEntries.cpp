@@ -94,13 +94,20 @@ const QList<KindEntries>& guiDangTable()
     return t;
 }
 
+// The kinds of all rows in one order that keeps the order of every row: a kind met for the first time goes right
+// after its predecessor in that row. One menu then serves every row.
 QList<int> unionOf(Library library, const std::function<QList<int>(const KindEntries&)>& pick)
 {
     QList<int> kinds;
-    for (const KindEntries& e : entryTable(library))
-        for (int k : pick(e))
-            if (!kinds.contains(k))
-                kinds << k;
+    for (const KindEntries& e : entryTable(library)) {
+        const QList<int> row = pick(e);
+        for (int i = 0; i < row.size(); ++i) {
+            if (kinds.contains(row[i]))
+                continue;
+            const int after = i > 0 ? int(kinds.indexOf(row[i - 1])) : -1;
+            kinds.insert(after >= 0 ? after + 1 : kinds.size(), row[i]);
+        }
+    }
     return kinds;
 }
 

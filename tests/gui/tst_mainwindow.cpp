@@ -1,0 +1,553 @@
+// The main window driven headless on a fresh program folder: what a selected node shows, the question about a
+// changed table, the save actions, page switching and the template load rule, the menus by user type, the window
+// layout stored and loaded through the window, the close question.
+#include "app/FlashFrm.h"
+#include "app/MainFrm.h"
+#include "app/QuelmarApplication.h"
+#include "core/QuelmarError.h"
+#include "core/ScriptedPrompter.h"
+#include "store/DataPool.h"
+#include "store/FileLayout.h"
+#include "support/ProgramFolderFixture.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+// A viewer that records what the window asks of it; its "modified" state and save result are set by the test.
+class ScriptedViewer final : public TableViewer {
+public:
+    QWidget* widget() override { return &m_widget; }
+    int OpenFile(const QString& path, const QString& password) override
+    {
+        calls << QStringLiteral("OpenFile %1 %2").arg(QFileInfo(path).fileName(), password);
+        file = path;
+        modified = false;
+        return 1;
+    }
+    int SaveFile(const QString& path, int mode) override
+    {
+        calls << QStringLiteral("SaveFile %1 %2").arg(QFileInfo(path).fileName()).arg(mode);
+        if (saveResult == 1)
+            modified = false;
+        return saveResult;
+    }
+    QString GetFileName() const override { return file; }
+    int IsModified() const override { return modified ? 1 : 0; }
+    void ResetContent() override
+    {
+        calls << QStringLiteral("ResetContent");
+        file.clear();
+        modified = false;
+    }
+    int GetCurSheet() const override { return 0; }
+    void ShowColLabel(int show, int) override { calls << QStringLiteral("ShowColLabel %1").arg(show); }
+    void ShowRowLabel(int show, int) override { calls << QStringLiteral("ShowRowLabel %1").arg(show); }
+    void SetViewerOption(int on) override { calls << QStringLiteral("SetViewerOption %1").arg(on); }
+
+    QStringList calls;
+    QString file;
+    bool modified = false;
+    int saveResult = 1;
+
+private:
+    QWidget m_widget;
+};
+
+// Texts of the events of several kinds, in order.
+QStringList said(const ScriptedPrompter& p, const QString& kind)
+{
+    return p.messages(kind);
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void selectionShowsContent_data();
+    void selectionShowsContent();
+    void changedTableIsOfferedForSaving_data();
+    void changedTableIsOfferedForSaving();
+    void archiveTreeSavesSharedViewer();
+    void saveActionFollowsViewer();
+    void recycleBinMenuAndGuard();
+    void pendingActionSaysNotAvailable();
+    void templatePageLoadsOnFirstVisit();
+    void standardUserSeesNoTemplates();
+    void layoutStoredAndLoaded_data();
+    void layoutStoredAndLoaded();
+    void standardUserKeepsTemplatePanelSize();
+    void closeAsksFirst();
+    void splashIsItsPicture();
+
+private:
+    // Builds the window for the user and loads his data (the log-in step of the program).
+    void openWindow(const QString& user = QStringLiteral("Admin"), int type = 1);
+    ScriptedViewer& viewer(Library lib) { return lib == Library::Moban ? *m_mobanViewer : *m_ziLiaoViewer; }
+    QModelIndex node(Library lib, int itemId) { return m_main->library(lib).tree.indexOfItem(itemId); }
+    void writeFile(const QString& path)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    ScriptedPrompter m_prompter;
+    TLoginInfo m_login;
+    std::unique_ptr<TMainFrm> m_main;
+    ScriptedViewer* m_mobanViewer = nullptr;
+    ScriptedViewer* m_ziLiaoViewer = nullptr;
+    QStringList m_errors;
+};
+
+void TestMainWindow::init()
+{
+    m_errors.clear();
+    QuelmarApplication::setErrorSink([this](const QString& m) { m_errors << m; });
+    m_prompter = ScriptedPrompter();
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    ProgramFolderFixture& f = *m_folder;
+    const AppPaths& p = f.paths();
+
+    // Template library: a template with a division, a data category, a sub-item and a document.
+    f.addNode(Library::Moban, nodeRec(9, 2, QStringLiteral("路基模板"), 0, 1), {}, 0);
+    f.addNode(Library::Moban, nodeRec(3, 3, QStringLiteral("路基土石方"), 2, 1));
+    f.addNode(Library::Moban, nodeRec(4, 4, QStringLiteral("土方路基"), 3, 1));
+    f.addNode(Library::Moban, nodeRec(5, 5, QStringLiteral("压实度检验"), 4, 1, 1, QStringLiteral(".cll")));
+    writeFile(FileLayout::NodeFilePath(p.MobanFolderPath(1), 1, QStringLiteral(".cll")));
+
+    // Project library: a project with a sub-item, two forms (one whose file is missing) and a document.
+    f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("G318改建工程"), 0, 1), QStringLiteral("Admin"));
+    f.addNode(Library::ZiLiao, nodeRec(3, 3, QStringLiteral("路基工程"), 2, 1), QStringLiteral("Admin"));
+    f.addNode(Library::ZiLiao, nodeRec(5, 4, QStringLiteral("压实度检验"), 3, 1, 1, QStringLiteral(".cll")),
+              QStringLiteral("Admin"));
+    f.addNode(Library::ZiLiao, nodeRec(6, 5, QStringLiteral("K12 压实度"), 4, 1, 2, QStringLiteral(".cll")),
+              QStringLiteral("Admin"), 0);
+    f.addNode(Library::ZiLiao, nodeRec(6, 6, QStringLiteral("K13 压实度"), 4, 1, 3, QStringLiteral(".cll")),
+              QStringLiteral("Admin"), 1);
+    f.addNode(Library::ZiLiao, nodeRec(16, 7, QStringLiteral("施工日志.TXT"), 3, 1, 4, QStringLiteral(".TXT")),
+              QStringLiteral("Admin"), 1);
+    f.addNode(Library::ZiLiao, nodeRec(6, 8, QStringLiteral("K14 压实度"), 4, 1, 9, QStringLiteral(".cll")),
+              QStringLiteral("Admin"), 2);
+    for (int file : {1, 2, 3})
+        writeFile(FileLayout::NodeFilePath(p.ZiLiaoFolderPath(1), file, QStringLiteral(".cll")));
+    writeFile(FileLayout::NodeFilePath(p.ZiLiaoFolderPath(1), 4, QStringLiteral(".TXT")));
+
+    // Archive library: a cabinet, a category and the archived first form.
+    f.addNode(Library::GuiDang, nodeRec(1, 1, QStringLiteral("2024 档案"), 0), QStringLiteral("Admin"));
+    f.addNode(Library::GuiDang, nodeRec(2, 2, QStringLiteral("G318"), 1), QStringLiteral("Admin"));
+    f.addNode(Library::GuiDang, nodeRec(3, 3, QStringLiteral("K12 压实度"), 2, 1, 2, QStringLiteral(".cll")),
+              QStringLiteral("Admin"));
+}
+
+void TestMainWindow::cleanup()
+{
+    if (m_main)
+        m_main->closeWithoutQuery();
+    m_main.reset();
+    m_folder.reset();
+    QuelmarApplication::setErrorSink({});
+}
+
+void TestMainWindow::openWindow(const QString& user, int type)
+{
+    m_login.opName = user;
+    m_login.opType = type;
+    MainServices s;
+    s.paths = m_folder->paths();
+    s.dm = &m_folder->dm();
+    s.prompter = &m_prompter;
+    s.login = &m_login;
+    s.viewerFactory = [this](QWidget*) {
+        auto v = std::make_unique<ScriptedViewer>();
+        (m_mobanViewer ? m_ziLiaoViewer : m_mobanViewer) = v.get();
+        return std::unique_ptr<TableViewer>(std::move(v));
+    };
+    m_mobanViewer = m_ziLiaoViewer = nullptr;
+    m_main = std::make_unique<TMainFrm>(s);
+    m_main->LoadUserData();
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestMainWindow::selectionShowsContent_data()
+{
+    QTest::addColumn<int>("library");
+    QTest::addColumn<int>("itemId");
+    QTest::addColumn<int>("page");            // ContentPane::Page
+    QTest::addColumn<QString>("opened");      // file opened in the viewer or linked in the document page
+    QTest::addColumn<QString>("warning");     // file name the missing-file warning must name, or empty
+    QTest::addColumn<QString>("objects");     // panel 1
+
+    const int table = int(ContentPane::Page::TableFile), doc = int(ContentPane::Page::DataPacket),
+              info = int(ContentPane::Page::NodeInfo);
+    QTest::newRow("inspection form") << int(Library::ZiLiao) << 5 << table << "2.cll" << "" << "0 个对象";
+    QTest::newRow("sub-item") << int(Library::ZiLiao) << 4 << table << "1.cll" << "" << "3 个对象";
+    QTest::newRow("document") << int(Library::ZiLiao) << 7 << doc << "4.TXT" << "" << "0 个对象";
+    QTest::newRow("missing file") << int(Library::ZiLiao) << 8 << info << "" << "9.cll" << "0 个对象";
+    QTest::newRow("division") << int(Library::ZiLiao) << 3 << info << "" << "" << "2 个对象";
+    QTest::newRow("project") << int(Library::ZiLiao) << 2 << info << "" << "" << "1 个对象";
+    QTest::newRow("recycle bin") << int(Library::ZiLiao) << 1 << info << "" << "" << "0 个对象";
+    QTest::newRow("archived form") << int(Library::GuiDang) << 3 << table << "2.cll" << "" << "";
+    QTest::newRow("cabinet") << int(Library::GuiDang) << 1 << info << "" << "" << "";
+}
+
+void TestMainWindow::selectionShowsContent()
+{
+    QFETCH(int, library);
+    QFETCH(int, itemId);
+    QFETCH(int, page);
+    QFETCH(QString, opened);
+    QFETCH(QString, warning);
+    QFETCH(QString, objects);
+    const Library lib = Library(library);
+
+    openWindow();
+    const QString objectsBefore = m_main->statusText(1);
+    m_main->selectNode(lib, node(lib, itemId));
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+
+    ContentPane& pane = m_main->contentPane(lib);
+    QCOMPARE(int(pane.currentPage()), page);
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: %1").arg(node(lib, itemId).data().toString()));
+    // The archive tree leaves the object count as it was.
+    QCOMPARE(m_main->statusText(1), lib == Library::GuiDang ? objectsBefore : objects);
+
+    if (page == int(ContentPane::Page::TableFile)) {
+        ScriptedViewer& v = viewer(lib);
+        QCOMPARE(QFileInfo(v.file).fileName(), opened);
+        // Opened with the table-file password, labels hidden, viewer option off.
+        const int open = v.calls.indexOf(QStringLiteral("OpenFile %1 58206143").arg(opened));
+        QVERIFY(open >= 0);
+        QCOMPARE(v.calls.mid(open + 1, 3), QStringList({QStringLiteral("ShowColLabel 0"),
+                                                        QStringLiteral("ShowRowLabel 0"),
+                                                        QStringLiteral("SetViewerOption 0")}));
+    }
+    if (page == int(ContentPane::Page::DataPacket)) {
+        QCOMPARE(QFileInfo(pane.documents().linkedFile()).fileName(), opened);
+        QVERIFY(m_main->actions(lib).own(QStringLiteral("OpenOleContainer"))->isEnabled());
+    }
+    const QStringList warnings = said(m_prompter, QStringLiteral("warning"));
+    if (warning.isEmpty()) {
+        QVERIFY(warnings.isEmpty());
+    } else {
+        const QString path = QDir::toNativeSeparators(
+            FileLayout::NodeFilePath(m_folder->paths().ZiLiaoFolderPath(1), 9, QStringLiteral(".cll")));
+        QCOMPARE(warnings, QStringList(QStringLiteral("“%1”文件不存在！").arg(path)));
+        // The selection stays on the node.
+        QCOMPARE(m_main->selectedNode(lib), node(lib, itemId));
+    }
+}
+
+void TestMainWindow::changedTableIsOfferedForSaving_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("saveResult");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<bool>("nextShown");
+    QTest::newRow("yes") << int(Prompter::Answer::Yes) << 1 << true << true;
+    QTest::newRow("no") << int(Prompter::Answer::No) << 1 << false << true;
+    // A table that cannot be saved stays in the viewer with its changes, and the user is told.
+    QTest::newRow("yes, save fails") << int(Prompter::Answer::Yes) << 0 << true << false;
+}
+
+void TestMainWindow::changedTableIsOfferedForSaving()
+{
+    QFETCH(int, answer);
+    QFETCH(int, saveResult);
+    QFETCH(bool, saved);
+    QFETCH(bool, nextShown);
+
+    openWindow();
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    const QString first = v.file;
+    v.modified = true;   // the user edited the table in the viewer
+    v.saveResult = saveResult;
+    v.calls.clear();
+    m_prompter.answers.enqueue(Prompter::Answer(answer));
+
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 6));
+
+    const QStringList questions = said(m_prompter, QStringLiteral("question"));
+    QCOMPARE(questions, QStringList(QStringLiteral("%1 文件已经改变。\r\n\r\n想保存文件吗？").arg(first)));
+    QCOMPARE(v.calls.contains(QStringLiteral("SaveFile 2.cll 0")), saved);
+    if (nextShown) {
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("3.cll"));
+        // The save comes before the next table is opened.
+        if (saved)
+            QVERIFY(v.calls.indexOf(QStringLiteral("SaveFile 2.cll 0")) <
+                    v.calls.indexOf(QStringLiteral("OpenFile 3.cll 58206143")));
+    } else {
+        QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+        QCOMPARE(v.file, first);
+        QVERIFY(v.modified);
+    }
+
+    // An unchanged table is closed without a question.
+    m_prompter.events.clear();
+    v.modified = false;
+    v.saveResult = 1;
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 4));
+    QVERIFY(said(m_prompter, QStringLiteral("question")).isEmpty());
+}
+
+void TestMainWindow::archiveTreeSavesSharedViewer()
+{
+    openWindow();
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 6));
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    v.modified = true;
+    v.calls.clear();
+    // The archive tree keeps the shared viewer: the changed table is saved under its own name before the
+    // archived form is opened, without a question.
+    m_main->selectNode(Library::GuiDang, node(Library::GuiDang, 3));
+    QVERIFY(said(m_prompter, QStringLiteral("question")).isEmpty());
+    QVERIFY(!v.calls.contains(QStringLiteral("ResetContent")));
+    QCOMPARE(v.calls.mid(0, 2), QStringList({QStringLiteral("SaveFile 3.cll 0"),
+                                            QStringLiteral("OpenFile 2.cll 58206143")}));
+}
+
+void TestMainWindow::saveActionFollowsViewer()
+{
+    openWindow();
+    QAction* save = m_main->actions(Library::ZiLiao).own(QStringLiteral("Save"));
+    QAction* archiveSave = m_main->actions(Library::GuiDang).own(QStringLiteral("Save"));
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    m_main->updateSaveActions();
+    QVERIFY(!save->isEnabled());
+    v.modified = true;
+    m_main->updateSaveActions();
+    QVERIFY(save->isEnabled());
+    QVERIFY(archiveSave->isEnabled());
+
+    v.saveResult = 0;
+    save->trigger();
+    QCOMPARE(said(m_prompter, QStringLiteral("error")), QStringList(QStringLiteral("文件没有被保存？")));
+    QVERIFY(save->isEnabled());
+
+    v.saveResult = 1;
+    save->trigger();
+    QVERIFY(v.calls.endsWith(QStringLiteral("SaveFile 2.cll 0")));
+    QVERIFY(!save->isEnabled());
+}
+
+void TestMainWindow::recycleBinMenuAndGuard()
+{
+    openWindow();
+    const QModelIndex bin = node(Library::ZiLiao, 1);
+    m_main->selectNode(Library::ZiLiao, bin);
+    QMenu* menu = m_main->treeMenuFor(Library::ZiLiao);
+    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions().first()->text(), QStringLiteral("清空回收站(&R)"));
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 2));
+    QCOMPARE(m_main->treeMenuFor(Library::ZiLiao), m_main->actions(Library::ZiLiao).treeMenu());
+    // The archive's category (also TypeID 2) is no recycle bin.
+    m_main->selectNode(Library::GuiDang, node(Library::GuiDang, 2));
+    QCOMPARE(m_main->treeMenuFor(Library::GuiDang), m_main->actions(Library::GuiDang).treeMenu());
+}
+
+void TestMainWindow::pendingActionSaysNotAvailable()
+{
+    openWindow();
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 4));
+    // The toolbar's New button runs the default entry, whose operation is not built yet.
+    m_main->actions(Library::ZiLiao).newButton()->click();
+    QCOMPARE(said(m_prompter, QStringLiteral("information")), QStringList(QStringLiteral("此功能尚未提供。")));
+    QCOMPARE(m_prompter.events.last().caption, QStringLiteral("新建检验表格"));
+    // Every action whose operation comes later answers the same way when triggered, whatever its state.
+    const QStringList shellOwn = {QStringLiteral("Save"), QStringLiteral("OpenOleContainer"),
+                                  QStringLiteral("DisplayTree"), QStringLiteral("DisplayGuiDangTree")};
+    for (Library lib : {Library::Moban, Library::ZiLiao, Library::GuiDang}) {
+        for (QAction* a : m_main->actions(lib).actions()) {
+            const QString suffix = a->objectName().mid(libraryPrefix(lib).size());
+            if (shellOwn.contains(suffix))
+                continue;
+            m_prompter.events.clear();
+            a->setEnabled(true);
+            a->trigger();
+            QVERIFY2(said(m_prompter, QStringLiteral("information")) == QStringList(QStringLiteral("此功能尚未提供。")),
+                     qPrintable(a->objectName()));
+        }
+    }
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestMainWindow::templatePageLoadsOnFirstVisit()
+{
+    openWindow();
+    QVERIFY(!m_main->templateLoaded());
+    QCOMPARE(m_main->library(Library::Moban).tree.nodeCount(), 0);
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QVERIFY(m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    QVERIFY(!m_main->operationsMenu(Library::Moban)->menuAction()->isVisible());
+
+    m_main->miMoban->trigger();
+    QVERIFY(m_errors.isEmpty());
+    QVERIFY(m_main->templateLoaded());
+    QVERIFY(m_main->isTemplatePageCurrent());
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("模板管理 - Quelmar"));
+    QVERIFY(!m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    QVERIFY(m_main->operationsMenu(Library::Moban)->menuAction()->isVisible());
+    // The first node is selected and shown.
+    QCOMPARE(m_main->selectedNode(Library::Moban), m_main->library(Library::Moban).tree.index(0, 0));
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: 模板库"));
+    const int loaded = m_main->library(Library::Moban).tree.nodeCount();
+
+    // A template added behind the window's back is not seen by later visits: the tree is loaded once per login.
+    m_folder->addNode(Library::Moban, nodeRec(9, 20, QStringLiteral("桥梁模板"), 0, 2), {}, 1);
+    m_main->miMoban->trigger();   // already current: nothing happens
+    m_main->miZiLiao->trigger();
+    QVERIFY(!m_main->isTemplatePageCurrent());
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QVERIFY(m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    m_main->miMoban->trigger();
+    QCOMPARE(m_main->library(Library::Moban).tree.nodeCount(), loaded);
+
+    // After the next login the first visit loads again.
+    m_main->LoadUserData();
+    QVERIFY(!m_main->templateLoaded());
+    QVERIFY(!m_main->isTemplatePageCurrent());
+    m_main->miMoban->trigger();
+    QCOMPARE(m_main->library(Library::Moban).tree.nodeCount(), loaded + 1);
+}
+
+void TestMainWindow::standardUserSeesNoTemplates()
+{
+    m_folder->addUser(QStringLiteral("Li"), QString(), 0);
+    openWindow(QStringLiteral("li"), 0);
+    QVERIFY(!m_main->miUserManager->isVisible());
+    QVERIFY(!m_main->miMoban->isVisible());
+    QVERIFY(!m_main->miMoban->isEnabled());
+    QVERIFY(!m_main->miZiLiao->isVisible());
+    QVERIFY(m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    // Li owns no project: he sees the root and the bin only.
+    QCOMPARE(m_main->library(Library::ZiLiao).tree.nodeCount(), 2);
+    QCOMPARE(m_main->statusText(2), QStringLiteral("当前用户: li"));
+
+    // Another user type is refused by the load.
+    m_login.opType = 7;
+    try {
+        m_main->LoadUserData();
+        QFAIL("an unknown user type was accepted");
+    } catch (const QuelmarError& e) {
+        QCOMPARE(e.message(), QStringLiteral("用户类型不明确！"));
+    }
+}
+
+void TestMainWindow::layoutStoredAndLoaded_data()
+{
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("normal") << false;
+    QTest::newRow("maximized") << true;
+}
+
+void TestMainWindow::layoutStoredAndLoaded()
+{
+    QFETCH(bool, maximized);
+    openWindow();
+    m_main->show();
+    const QRect normal(30, 40, 900, 640);
+    m_main->setGeometry(normal);
+    if (maximized)
+        m_main->showMaximized();
+    QCoreApplication::processEvents();
+    m_main->SaveWindowLayout();
+
+    RowSet row;
+    row.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Admin")));
+    QCOMPARE(row.count(), 1);
+    const RowSet::RowId id = row.rows().first();
+    QCOMPARE(row.value(id, QStringLiteral("IsNormal")).toBool(), !maximized);
+    if (maximized) {
+        // The geometry of the last normal window stays as it was stored before.
+        QCOMPARE(row.value(id, QStringLiteral("FrmWidth")).toInt(), 1024);
+    } else {
+        QCOMPARE(row.value(id, QStringLiteral("FrmLeft")).toInt(), normal.left());
+        QCOMPARE(row.value(id, QStringLiteral("FrmTop")).toInt(), normal.top());
+        QCOMPARE(row.value(id, QStringLiteral("FrmWidth")).toInt(), normal.width());
+        QCOMPARE(row.value(id, QStringLiteral("FrmHeight")).toInt(), normal.height());
+    }
+
+    // The next login of the same user finds the window as he left it.
+    m_main->closeWithoutQuery();
+    openWindow();
+    if (maximized) {
+        QCOMPARE(m_main->geometry(), m_main->screen()->availableGeometry());
+        QVERIFY(!m_main->isMaximized());
+    } else {
+        QCOMPARE(m_main->geometry(), normal);
+    }
+    QVERIFY(m_main->isPanelShown(Library::ZiLiao));
+    QVERIFY(m_main->isPanelShown(Library::GuiDang));
+    QVERIFY(m_main->isPanelShown(Library::Moban));
+
+    // A hidden panel's width is still stored, and the next login shows the panel again.
+    m_main->actions(Library::ZiLiao).own(QStringLiteral("DisplayTree"))->trigger();
+    QVERIFY(!m_main->isPanelShown(Library::ZiLiao));
+    QVERIFY(!m_main->actions(Library::ZiLiao).own(QStringLiteral("DisplayTree"))->isChecked());
+    m_main->SaveWindowLayout();
+    m_main->LoadWindowLayout();
+    QVERIFY(m_main->isPanelShown(Library::ZiLiao));
+    QVERIFY(m_main->actions(Library::ZiLiao).own(QStringLiteral("DisplayTree"))->isChecked());
+    row.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Admin")));
+    QCOMPARE(row.value(row.rows().first(), QStringLiteral("ZPanelSize")).toInt(), 240);
+}
+
+void TestMainWindow::standardUserKeepsTemplatePanelSize()
+{
+    m_folder->addUser(QStringLiteral("Li"), QString(), 0);
+    openWindow(QStringLiteral("Li"), 0);
+    RowSet before;
+    before.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Li")));
+    const int mPanel = before.value(before.rows().first(), QStringLiteral("MPanelSize")).toInt();
+    m_main->setGeometry(10, 20, 800, 600);
+    m_main->SaveWindowLayout();
+    RowSet after;
+    after.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Li")));
+    QCOMPARE(after.value(after.rows().first(), QStringLiteral("MPanelSize")).toInt(), mPanel);
+    QCOMPARE(after.value(after.rows().first(), QStringLiteral("FrmWidth")).toInt(), 800);
+}
+
+void TestMainWindow::closeAsksFirst()
+{
+    openWindow();
+    m_main->show();
+    m_main->setGeometry(50, 60, 880, 620);
+    m_prompter.answers.enqueue(Prompter::Answer::No);
+    QVERIFY(!m_main->close());
+    QCOMPARE(m_prompter.events.last().caption, QStringLiteral("确认"));
+    QCOMPARE(m_prompter.events.last().text, QStringLiteral("您要退出系统吗？"));
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    QVERIFY(m_main->close());
+    RowSet row;
+    row.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Admin")));
+    QCOMPARE(row.value(row.rows().first(), QStringLiteral("FrmLeft")).toInt(), 50);
+}
+
+void TestMainWindow::splashIsItsPicture()
+{
+    TFlashFrm splash;
+    QCOMPARE(splash.size(), QSize(400, 245));
+    QVERIFY(splash.isVisible());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
