@@ -40,6 +40,14 @@ private slots:
         QCOMPARE(r.find(99), -1);
         r.setFilter(QStringLiteral("P_ItemID=-1"));
         QCOMPARE(names(r), QStringList{QStringLiteral("root")});
+        // Changes show at once under the filter.
+        r.setFilter(QStringLiteral("P_ItemID = 0"));
+        r.setValue(r.find(3), QStringLiteral("P_ItemID"), qlonglong(0));
+        r.remove(r.find(1));
+        r.append({{QStringLiteral("ItemID"), 4}, {QStringLiteral("Name"), QStringLiteral("c")}, {QStringLiteral("P_ItemID"), 0}});
+        QCOMPARE(names(r), QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+        r.setFilter(QStringLiteral("Name = 'a'"));
+        QCOMPARE(names(r), QStringList{QStringLiteral("a")});
         QVERIFY_THROWS_EXCEPTION(QuelmarError, r.setFilter(QStringLiteral("P_ItemID > 3")));
     }
 

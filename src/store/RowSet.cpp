@@ -74,11 +74,13 @@ void RowSet::load(const DataPacket& packet)
         m_order.append(id);
     }
     m_open = true;
+    invalidateFilterIndex();
     reindex();
 }
 
 void RowSet::close()
 {
+    invalidateFilterIndex();
     m_open = false;
     m_editing = false;
     m_rows.clear();
@@ -140,11 +142,23 @@ QList<RowSet::RowId> RowSet::rows() const
 {
     if (!m_filtered || m_filterColumn < 0)
         return m_order;
-    QList<RowId> out;
-    for (RowId id : m_order)
-        if (matchesFilter(m_rows.value(id)))
-            out.append(id);
-    return out;
+    if (m_filterValue.isNull()) {
+        QList<RowId> out;
+        for (RowId id : m_order)
+            if (matchesFilter(m_rows.value(id)))
+                out.append(id);
+        return out;
+    }
+    if (m_filterIndexColumn != m_filterColumn) {
+        m_filterIndex.clear();
+        for (RowId id : m_order) {
+            const QVariant& v = m_rows.value(id).current.at(m_filterColumn);
+            if (!v.isNull())
+                m_filterIndex[keyText(v)].append(id);
+        }
+        m_filterIndexColumn = m_filterColumn;
+    }
+    return m_filterIndex.value(keyText(m_filterValue));
 }
 
 QVariant RowSet::value(RowId id, const QString& column) const
@@ -180,6 +194,7 @@ RowSet::RowId RowSet::appendValues(const QVariantList& values)
     r.current.resize(m_columns.size());
     r.state = State::Inserted;
     r.firstChange = ++m_changeSeq;
+    invalidateFilterIndex();
     const RowId id = m_nextId++;
     m_rows.insert(id, r);
     m_order.append(id);
@@ -203,6 +218,7 @@ void RowSet::writeRow(RowId id, const QVariantList& values)
     Row& r = row(id);
     if (sameValues(r.current, values))
         return;
+    invalidateFilterIndex();
     const QString oldKey = m_keyIndex >= 0 ? keyText(r.current.at(m_keyIndex)) : QString();
     r.current = values;
     if (r.state == State::Unchanged) {
@@ -239,6 +255,7 @@ void RowSet::setValues(RowId id, const QVariantMap& values)
 void RowSet::remove(RowId id)
 {
     const Row r = row(id);
+    invalidateFilterIndex();
     const int position = int(m_order.indexOf(id));
     m_order.removeAt(position);
     m_rows.remove(id);
@@ -332,6 +349,7 @@ void RowSet::sortBy(const QStringList& columns)
     QList<int> idx;
     for (const QString& c : columns)
         idx << columnIndex(c);
+    invalidateFilterIndex();
     std::stable_sort(m_order.begin(), m_order.end(), [&](RowId a, RowId b) {
         const QVariantList& va = m_rows[a].current;
         const QVariantList& vb = m_rows[b].current;
@@ -391,6 +409,7 @@ void RowSet::cancelUpdates()
 {
     if (m_editing)
         cancel();
+    invalidateFilterIndex();
     for (auto it = m_order.begin(); it != m_order.end();) {
         Row& r = m_rows[*it];
         if (r.state == State::Inserted) {

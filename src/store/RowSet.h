@@ -139,6 +139,11 @@ private:
     bool m_filtered = false;
     int m_filterColumn = -1;
     QVariant m_filterValue;
+    // Rows by value of the filter column, in order; built on demand so that building a tree level by level stays
+    // linear, and dropped by every change of the rows.
+    mutable QHash<QString, QList<RowId>> m_filterIndex;
+    mutable int m_filterIndexColumn = -1;
+    void invalidateFilterIndex() { m_filterIndexColumn = -1; m_filterIndex.clear(); }
 
     bool m_editing = false;
     RowId m_editRow = -1;   // -1 with m_editing: a new row
