@@ -290,6 +290,14 @@ private slots:
         row("MATCH(\"橙子\",E1:E3,0)", "n:3");
         row("MATCH(75,G1:G4)", "n:2");
         row("CHOOSE(2,\"a\",\"b\")", "s:b");
+        row("LOOKUP(85,G1:G4,H1:H4)", "s:良");
+        row("LOOKUP(59,{0,60,80},{\"差\",\"中\",\"良\"})", "s:差");
+        row("LOOKUP(-1,{0,60})", "e:#N/A");
+        row("MATCH(\"b\",{\"a\",\"b\";\"c\",\"d\"},0)", "e:#N/A");
+        row("SUM({1,2;3,4})", "n:10");
+        row("SUMPRODUCT({1,2,3},{4,5,6})", "n:32");
+        row("MAXIFS(B1:B5,C1:C5,\"合格*\")", "n:95");
+        row("MINIFS(B1:B5,C1:C5,\"合格*\")", "n:60");
         row("第二页!A1*2", "n:200");
         row("'第二页'!B2", "n:7");
         row("'My sheet'!A1+'my sheet'!B2", "n:5");
@@ -330,6 +338,7 @@ private slots:
         QTest::newRow("full-width brackets") << "SUM（A1:A3，B1）" << "SUM(A1:A3,B1)";
         QTest::newRow("whole columns and rows") << "sum(a:b)+sum($1:$3)" << "SUM(A:B)+SUM($1:$3)";
         QTest::newRow("long numbers stay plain") << "1234567+0.0001" << "1234567+0.0001";
+        QTest::newRow("array constant") << "lookup(1,{0,-1.5;\"a\",true})" << "LOOKUP(1,{0,-1.5;\"a\",TRUE})";
     }
     void normalisedText()
     {
@@ -345,7 +354,7 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         for (const char* t : {"SUM(A1", "1+*2", "\"abc", "A1:", "SUM(1,2))", "IF(1)", "ROUND(1)", "1 2", "A1$",
-                              "'Sheet1'A1", "#WHAT!"})
+                              "'Sheet1'A1", "#WHAT!", "{1,2;3}", "{A1}"})
             QTest::newRow(t) << QString::fromUtf8(t);
     }
     void syntaxErrorChangesNothing()

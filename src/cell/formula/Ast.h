@@ -19,6 +19,7 @@ struct RefPart {
     bool absCol = false, absRow = false;
 };
 
+struct Array;
 struct FnDef;
 struct Node;
 using NodePtr = std::unique_ptr<Node>;
@@ -31,7 +32,8 @@ struct Node {
         Bin, Neg, Plus, Pct,   // operators (Bin: a chain of one precedence level); unary minus / plus, postfix %
         Paren,                 // parentheses as typed (kept for printing)
         Missing,               // an omitted argument: f(a,,b)
-        Name                   // an unknown name (#NAME?)
+        Name,                  // an unknown name (#NAME?)
+        ArrayConst             // {1,2;3,4}: arr
     };
     Kind kind = Num;
     ErrorValue err = ErrorValue::Value;
@@ -45,6 +47,7 @@ struct Node {
     const FnDef* fn = nullptr;
     std::vector<NodePtr> kids;
     std::vector<Op> ops;       // Bin: the operators between kids[i] and kids[i+1]
+    std::shared_ptr<const Array> arr;
 };
 
 // Parses formula text (with or without a leading '='). Throws QuelmarError with a Chinese message.
@@ -53,13 +56,14 @@ NodePtr parseFormula(const QString& text);
 QString printFormula(const Node& n);
 QString quoteSheetName(const QString& name);
 
-// ---- evaluation -------------------------------------------------------------------------------------------------
-
+// A rectangle of values (array constants, element-wise results).
 struct Array {
     int rows = 0, cols = 0;
     std::vector<Value> v;
     const Value& at(int r, int c) const { return v[size_t(r) * size_t(cols) + size_t(c)]; }
 };
+
+// ---- evaluation -------------------------------------------------------------------------------------------------
 
 // What an expression gives: a plain value, a reference to cells, or an array of values.
 struct Val {

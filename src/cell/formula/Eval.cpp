@@ -509,6 +509,7 @@ Val evalNode(Ctx& c, const Node& n)
             return Val(ErrorValue::Name);
         return n.fn->fn(c, n);
     case Node::Name: return Val(ErrorValue::Name);
+    case Node::ArrayConst: return Val::array(n.arr);
     case Node::Missing: return Val();
     case Node::Paren: return evalNode(c, *n.kids[0]);
     case Node::Neg:

@@ -420,7 +420,8 @@ Value eachMatch(Ctx& c, std::vector<CritRange>& crits, F&& f)
     return Value();
 }
 
-// SUMIF(range, criterion, [sum_range]) / AVERAGEIF / COUNTIF share this: mode 0 sum, 1 average, 2 count.
+// SUMIF(range, criterion, [sum_range]) / AVERAGEIF / COUNTIF and their *IFS forms share this: mode 0 sum,
+// 1 average, 2 count, 3 max, 4 min.
 Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
 {
     std::vector<CritRange> crits;
@@ -461,7 +462,7 @@ Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
         target = crits[0].g;
     if (multi && mode != 2 && (target.rows() != crits[0].g.rows() || target.cols() != crits[0].g.cols()))
         return Val(ErrorValue::Value);
-    double sum = 0;
+    double sum = 0, best = mode == 3 ? -INFINITY : INFINITY;
     int count = 0;
     Value err;
     const Value shape = eachMatch(c, crits, [&](int ro, int co) {
@@ -471,7 +472,9 @@ Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
         }
         const Value v = target.at(ro, co);
         if (v.index() == 1) {
-            sum += std::get<double>(v);
+            const double d = std::get<double>(v);
+            sum += d;
+            best = mode == 3 ? std::max(best, d) : std::min(best, d);
             ++count;
         } else if (isError(v) && isEmpty(err)) {
             err = v;
@@ -485,6 +488,8 @@ Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
         return Val(double(count));
     if (mode == 1)
         return count ? numResult(sum / count) : Val(ErrorValue::Div0);
+    if (mode >= 3)
+        return Val(count ? best : 0.0);
     return numResult(sum);
 }
 
@@ -1192,6 +1197,8 @@ Val fCountIf(Ctx& c, const Node& call) { return ifFamily(c, call, 2, false); }
 Val fSumIfs(Ctx& c, const Node& call) { return ifFamily(c, call, 0, true); }
 Val fAverageIfs(Ctx& c, const Node& call) { return ifFamily(c, call, 1, true); }
 Val fCountIfs(Ctx& c, const Node& call) { return ifFamily(c, call, 2, true); }
+Val fMaxIfs(Ctx& c, const Node& call) { return ifFamily(c, call, 3, true); }
+Val fMinIfs(Ctx& c, const Node& call) { return ifFamily(c, call, 4, true); }
 
 // ---- logic ----
 
@@ -1689,6 +1696,40 @@ Val fDatedif(Ctx& c, const Node& call)
 Val fVlookup(Ctx& c, const Node& call) { return lookupTable(c, call, true); }
 Val fHlookup(Ctx& c, const Node& call) { return lookupTable(c, call, false); }
 
+// LOOKUP(value, lookup_vector, [result_vector]) and LOOKUP(value, array): the largest value ≤ key in sorted data.
+Val fLookup(Ctx& c, const Node& call)
+{
+    Value key = sv(c, call, 0);
+    if (isError(key))
+        return Val(key);
+    if (isEmpty(key))
+        key = 0.0;
+    const Val lv = ev(c, call, 1);
+    if (lv.kind == Val::Scalar && isError(lv.v))
+        return lv;
+    const Grid g = gridOf(c, lv);
+    // the array form searches the first row or column along the longer side and returns from the last
+    const bool vertical = g.cols() == 1 || (g.rows() > 1 && g.rows() >= g.cols());
+    const int n = vertical ? g.rows() : g.cols();
+    const int pos = lookupLine(key, n, [&](int i) { return vertical ? g.at(i, 0) : g.at(0, i); }, 1);
+    if (pos < 0)
+        return Val(ErrorValue::NA);
+    Value out;
+    if (given(call, 2)) {
+        const Val rv = ev(c, call, 2);
+        if (rv.kind == Val::Scalar && isError(rv.v))
+            return rv;
+        const Grid r = gridOf(c, rv);
+        const bool rVertical = r.cols() == 1;
+        if (pos >= (rVertical ? r.rows() : r.cols()))
+            return Val(ErrorValue::NA);
+        out = rVertical ? r.at(pos, 0) : r.at(0, pos);
+    } else {
+        out = vertical ? g.at(pos, g.cols() - 1) : g.at(g.rows() - 1, pos);
+    }
+    return Val(isEmpty(out) ? Value(0.0) : out);
+}
+
 Val fMatch(Ctx& c, const Node& call)
 {
     Value key = sv(c, call, 0);
@@ -1843,12 +1884,15 @@ const FnDef kFunctions[] = {
     {"LN", fLn, 1, 1, false},
     {"LOG", fLog, 1, 2, false},
     {"LOG10", fLog10, 1, 1, false},
+    {"LOOKUP", fLookup, 2, 3, false},
     {"LOWER", fLower, 1, 1, false},
     {"MATCH", fMatch, 2, 3, false},
     {"MAX", fMax, 1, -1, false},
+    {"MAXIFS", fMaxIfs, 3, -1, false},
     {"MEDIAN", fMedian, 1, -1, false},
     {"MID", fMid, 3, 3, false},
     {"MIN", fMin, 1, -1, false},
+    {"MINIFS", fMinIfs, 3, -1, false},
     {"MINUTE", fMinute, 1, 1, false},
     {"MOD", fMod, 2, 2, false},
     {"MONTH", fMonth, 1, 1, false},

@@ -19,7 +19,9 @@ namespace {
 constexpr int MaxFormulaLength = 8192;
 constexpr int MaxNesting = 100;
 
-enum class Tok : quint8 { End, Num, Str, Bool, Err, Ref, Whole, Sheet, Func, Name, Op, LParen, RParen, Comma, Colon };
+enum class Tok : quint8 {
+    End, Num, Str, Bool, Err, Ref, Whole, Sheet, Func, Name, Op, LParen, RParen, Comma, Colon, LBrace, RBrace, Semi
+};
 
 struct Token {
     Tok kind = Tok::End;
@@ -325,6 +327,9 @@ private:
         t.kind = Tok::Op;
         switch (c.unicode()) {
         case '(': t.kind = Tok::LParen; ++i; return;
+        case '{': t.kind = Tok::LBrace; ++i; return;
+        case '}': t.kind = Tok::RBrace; ++i; return;
+        case ';': t.kind = Tok::Semi; ++i; return;
         case ')': t.kind = Tok::RParen; ++i; return;
         case ',': t.kind = Tok::Comma; ++i; return;
         case ':': t.kind = Tok::Colon; ++i; return;
@@ -620,6 +625,8 @@ private:
             ++p;
             return n;
         }
+        case Tok::LBrace:
+            return arrayConstant();
         case Tok::LParen: {
             ++p;
             enter();
@@ -636,6 +643,51 @@ private:
         default:
             unexpected();
         }
+    }
+
+    // {1,2,3} one row, {1;2;3} one column, {1,2;3,4} two rows; items are constants
+    NodePtr arrayConstant()
+    {
+        ++p;
+        auto a = std::make_shared<Array>();
+        int cols = -1, inRow = 0;
+        while (true) {
+            bool neg = false;
+            if (isOp("-")) {
+                neg = true;
+                ++p;
+            }
+            const Token& t = peek();
+            switch (t.kind) {
+            case Tok::Num: a->v.push_back(neg ? -t.num : t.num); break;
+            case Tok::Str: if (neg) unexpected(); a->v.push_back(t.text); break;
+            case Tok::Bool: if (neg) unexpected(); a->v.push_back(t.boolean); break;
+            case Tok::Err: if (neg) unexpected(); a->v.push_back(t.err); break;
+            default: fail(QStringLiteral("数组常量中只能是数字、文本、逻辑值或错误值"));
+            }
+            ++p;
+            ++inRow;
+            if (peek().kind == Tok::Comma) {
+                ++p;
+                continue;
+            }
+            if (peek().kind != Tok::Semi && peek().kind != Tok::RBrace)
+                fail(QStringLiteral("数组常量缺少“}”"));
+            if (cols >= 0 && inRow != cols)
+                fail(QStringLiteral("数组常量的各行长度应相同"));
+            cols = inRow;
+            inRow = 0;
+            if (peek().kind == Tok::RBrace) {
+                ++p;
+                break;
+            }
+            ++p;
+        }
+        a->cols = cols;
+        a->rows = int(a->v.size()) / cols;
+        auto n = makeNode(Node::ArrayConst);
+        n->arr = std::move(a);
+        return n;
     }
 
     NodePtr call()
@@ -808,6 +860,24 @@ void print(QString& out, const Node& n)
         break;
     case Node::Name:
         out += n.text;
+        break;
+    case Node::ArrayConst:
+        out += QLatin1Char('{');
+        for (int r = 0; r < n.arr->rows; ++r)
+            for (int c = 0; c < n.arr->cols; ++c) {
+                if (r || c)
+                    out += c ? QLatin1Char(',') : QLatin1Char(';');
+                const Value& v = n.arr->at(r, c);
+                Node item;
+                switch (v.index()) {
+                case 1: item.kind = Node::Num; item.num = std::get<double>(v); break;
+                case 2: item.kind = Node::Str; item.text = std::get<QString>(v); break;
+                case 3: item.kind = Node::Bool; item.boolean = std::get<bool>(v); break;
+                default: item.kind = Node::Err; item.err = std::get<ErrorValue>(v); break;
+                }
+                print(out, item);
+            }
+        out += QLatin1Char('}');
         break;
     }
 }
