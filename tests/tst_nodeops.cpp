@@ -275,7 +275,7 @@ private slots:
         const NodeRecord sub = f.data.tree.record(f.ops().NewNode(f.node(3), 5));
         QCOMPARE(f.filePath(sub), leftover);
         QCOMPARE(bytes(leftover), bytes(f.folder.paths().BlankTableFile));
-        QVERIFY(QFileInfo(leftover).isWritable());
+        QVERIFY(QFile(leftover).permissions() & QFileDevice::WriteOwner);
         QVERIFY(!QFileInfo::exists(leftover + QStringLiteral(".part")));
     }
 

@@ -66,10 +66,8 @@ bool NodeOps::DeleteNode(const QModelIndex& node)
     // The root holds the whole library and the bin: it can go neither into the bin nor away.
     if (m_ctx.data.tree.level(node) == 0)
         throw QuelmarError(QStringLiteral("不能删除最顶层节点！"));
-    if (IsInRecycleBin(m_ctx.data.tree, node)) {
-        m_ctx.viewer.closeIfOpen();
+    if (IsInRecycleBin(m_ctx.data.tree, node))
         return PurgeNode(node);   // the bin's icon follows its children in the tree model
-    }
     return RecycleNode(node);
 }
 
@@ -119,6 +117,8 @@ bool NodeOps::PurgeNode(const QModelIndex& node)
     const NodeRecord rec = data.tree.record(node);
     if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("确实要删除节点: ") + rec.Name))
         return false;
+    // The viewer lets go of the file it shows before files are deleted; a purge the user declined leaves it open.
+    m_ctx.viewer.closeIfOpen();
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
     purgeSubtreeRows(node);
