@@ -260,6 +260,10 @@ private slots:
         row("TEXT(DATE(2024,5,1),\"yyyy年m月d日\")", "s:2024年5月1日");
         row("TEXT(DATE(2024,5,1),\"yyyy-mm-dd\")", "s:2024-05-01");
         row("TEXT(0.5,\"hh:mm\")", "s:12:00");
+        row("TEXT(1005,\"[DBNum2]\")", "s:壹仟零伍");
+        row("TEXT(100500.25,\"[DBNum2]G/通用格式\")", "s:壹拾万零伍佰.贰伍");
+        row("TEXT(120000000,\"[DBNum1]\")", "s:一亿二千万");
+        row("TEXT(DATE(2024,12,15),\"[DBNum1]yyyy年m月d日\")", "s:二〇二四年十二月十五日");
         row("VALUE(\"1,234.5\")", "n:1234.5");
         row("VALUE(\"abc\")", "e:#VALUE!");
         row("UPPER(\"abc\")", "s:ABC");

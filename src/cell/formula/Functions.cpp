@@ -576,6 +576,82 @@ QString groupThousands(const QString& digits)
     return out;
 }
 
+// "1005" → 一千零五 (upper: 壹仟零伍).
+QString chineseInteger(QStringView digits, bool upper, bool shortTeens)
+{
+    static const char16_t lowerDigits[] = u"零一二三四五六七八九";
+    static const char16_t upperDigits[] = u"零壹贰叁肆伍陆柒捌玖";
+    static const char16_t* lowerUnits[] = {u"", u"十", u"百", u"千"};
+    static const char16_t* upperUnits[] = {u"", u"拾", u"佰", u"仟"};
+    static const char16_t* bigUnits[] = {u"", u"万", u"亿", u"万亿"};
+    const char16_t* dg = upper ? upperDigits : lowerDigits;
+    const char16_t** units = upper ? upperUnits : lowerUnits;
+    while (digits.size() > 1 && digits[0] == QLatin1Char('0'))
+        digits = digits.mid(1);
+    if (digits.size() > 16)
+        return digits.toString();
+    if (digits == QLatin1String("0"))
+        return QString(QChar(dg[0]));
+    QString out;
+    bool zero = false;   // a zero is owed before the next non-zero digit
+    const int n = int(digits.size());
+    for (int i = 0; i < n; ++i) {
+        const int d = digits[i].unicode() - '0';
+        const int pos = n - 1 - i;   // power of ten
+        if (d == 0) {
+            zero = !out.isEmpty();
+        } else {
+            if (zero)
+                out += QChar(dg[0]);
+            zero = false;
+            if (!(shortTeens && d == 1 && pos % 4 == 1 && out.isEmpty()))
+                out += QChar(dg[d]);
+            out += QString::fromUtf16(units[pos % 4]);
+        }
+        if (pos % 4 == 0 && pos > 0) {
+            // the group unit, unless the whole group of four was zero
+            const int from = std::max(0, i - 3);
+            bool any = false;
+            for (int k = from; k <= i; ++k)
+                any = any || digits[k] != QLatin1Char('0');
+            if (any)
+                out += QString::fromUtf16(bigUnits[pos / 4]);
+        }
+    }
+    return out;
+}
+
+// Replaces the digit runs of formatted text with Chinese numerals: the integer part read with units, digits after
+// a decimal point one by one; in dates the year digit by digit (二〇二四) and month and day with units (十二).
+QString chineseDigits(const QString& text, bool upper, bool date)
+{
+    static const char16_t lowerDigits[] = u"〇一二三四五六七八九";
+    static const char16_t upperDigits[] = u"零壹贰叁肆伍陆柒捌玖";
+    const char16_t* dg = upper ? upperDigits : lowerDigits;
+    QString out;
+    const int n = int(text.size());
+    for (int i = 0; i < n;) {
+        if (!text[i].isDigit() || text[i].unicode() > 127) {
+            out += text[i++];
+            continue;
+        }
+        int j = i;
+        while (j < n && (text[j].isDigit() || (text[j] == QLatin1Char(',') && !date)) && text[j].unicode() < 128)
+            ++j;
+        QString run = text.mid(i, j - i);
+        run.remove(QLatin1Char(','));
+        const bool afterPoint = i > 0 && text[i - 1] == QLatin1Char('.');
+        if (afterPoint || (date && run.size() >= 3)) {
+            for (QChar ch : run)
+                out += QChar(dg[ch.unicode() - '0']);
+        } else {
+            out += chineseInteger(run, upper, date);
+        }
+        i = j;
+    }
+    return out;
+}
+
 bool isDatePattern(const QString& p)
 {
     bool inQuote = false;
@@ -832,15 +908,24 @@ QString formatWithPattern(double v, const QString& pattern)
     } else if (v == 0 && sections.size() >= 3) {
         p = sections[2];
     }
+    // [DBNum1] / [DBNum2]: Chinese numerals (一百二十三 / 壹佰贰拾叁)
+    static const QRegularExpression dbnum(QStringLiteral("\\[DBNum([123])\\]"), QRegularExpression::CaseInsensitiveOption);
+    int chinese = 0;
+    if (const auto m = dbnum.match(p); m.hasMatch())
+        chinese = m.capturedView(1).toInt() == 2 ? 2 : 1;
     // colour and condition brackets such as [Red] are not shown
     p.remove(QRegularExpression(QStringLiteral("\\[(?!h\\]|m\\]|s\\])[^\\]]*\\]"), QRegularExpression::CaseInsensitiveOption));
     const QString t = p.trimmed();
+    QString out;
+    const bool date = !t.isEmpty() && isDatePattern(p) && t.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0;
     if (t.isEmpty() || t.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0
         || t == QStringLiteral("G/通用格式"))
-        return generalNumberText(v);
-    if (isDatePattern(p))
-        return formatDate(v, p);
-    return formatNumberPattern(v, p);
+        out = generalNumberText(v);
+    else if (date)
+        out = formatDate(v, p);
+    else
+        out = formatNumberPattern(v, p);
+    return chinese ? chineseDigits(out, chinese == 2, date) : out;
 }
 
 namespace {
