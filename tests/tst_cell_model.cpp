@@ -82,6 +82,7 @@ private slots:
         QTest::newRow("absolute") << "$B$8" << false << 0 << 0;
         QTest::newRow("full-width letters") << "Ｂ8" << false << 0 << 0;
         QTest::newRow("five letters") << "AAAAA1" << false << 0 << 0;
+        QTest::newRow("dotless i") << "ıV1" << false << 0 << 0;
     }
     void parseCellRef()
     {
@@ -649,6 +650,9 @@ private slots:
         c.SetCellDouble(1, 1, 0, 2.5);
         QCOMPARE(c.IsModified(), 1);
         QCOMPARE(c.SaveFile(dir.filePath("m.cll"), 0), 1);
+        QCOMPARE(c.IsModified(), 0);
+        c.SetCellDouble(1, 1, 0, 2.5);             // the same value again: no change
+        c.SetDropdownList(2, 2, 0, QString(), 2);  // removing a list that is not there
         QCOMPARE(c.IsModified(), 0);
         c.SetCellDouble(1, 1, 0, 3.5);
         c.ResetContent();

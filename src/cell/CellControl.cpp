@@ -24,6 +24,12 @@ namespace {
 
 CellPrintBackend* g_printBackend = nullptr;
 
+bool sameCell(const Cell& a, const Cell& b)
+{
+    return a.value == b.value && a.formula == b.formula && a.format == b.format && a.dropdown == b.dropdown
+        && a.dropdownKind == b.dropdownKind && a.hyperlink == b.hyperlink;
+}
+
 bool isDefaultCell(const Cell& c)
 {
     return c.isBlank() && c.format == CellFormat{} && c.dropdown.isEmpty() && c.hyperlink.isEmpty();
@@ -289,7 +295,9 @@ bool CellControl::ParseCellRef(const QString& text, int& col, int& row)
     const int n = int(text.size());
     qint64 c = 0;
     while (i < n && i < 4) {
-        const char16_t ch = text.at(i).toUpper().unicode();
+        char16_t ch = text.at(i).unicode();   // ASCII only: QChar::toUpper would also map "ı" to "I"
+        if (ch >= u'a' && ch <= u'z')
+            ch = char16_t(ch - u'a' + u'A');
         if (ch < u'A' || ch > u'Z')
             break;
         c = c * 26 + (ch - u'A' + 1);
@@ -367,9 +375,16 @@ void CellControl::editCells(int sheet, const CellChanges& changes, const QString
     if (!sh || changes.isEmpty())
         return;
     CellChanges before;
-    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
-        if (const auto old = sh->cells.constFind(it.key()); old != sh->cells.constEnd())
+    bool changesSomething = false;   // an edit that changes nothing is no edit: no undo step, not modified
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        const auto old = sh->cells.constFind(it.key());
+        if (old != sh->cells.constEnd())
             before.insert(it.key(), old.value());
+        if (!sameCell(old != sh->cells.constEnd() ? old.value() : Cell{}, it.value()))
+            changesSomething = true;
+    }
+    if (!changesSomething)
+        return;
     const QList<quint32> keys = changes.keys();
     QList<quint32> contentChanged;   // format-only edits need no recalculation
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
