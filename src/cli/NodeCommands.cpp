@@ -122,7 +122,7 @@ int runNew(CliContext& ctx)
     const QString name = ctx.arg(3, "NAME");
     if (library == Library::ZiLiao && typeId == 1)
         throw QuelmarError(QStringLiteral("新建工程（类型 1）由新建工程向导按模板建立，命令行尚不提供。"));
-    if (typeId == NodeKinds::ExternalFile)
+    if (library != Library::GuiDang && typeId == NodeKinds::ExternalFile)
         throw QuelmarError(QStringLiteral("外部文件（类型 16）通过导入文档建立，命令行尚不提供。"));
     ctx.prompter.texts.enqueue(name);
     NodeOps ops = opsFor(ctx, data);
