@@ -339,7 +339,8 @@ private slots:
         QTest::newRow("reversed range") << "SUM(B5:A1)" << "SUM(A1:B5)";
         QTest::newRow("quote in text") << "\"say \"\"hi\"\"\"" << "\"say \"\"hi\"\"\"";
         QTest::newRow("unknown function kept") << "foo(1)" << "FOO(1)";
-        QTest::newRow("full-width brackets") << "SUM（A1:A3，B1）" << "SUM(A1:A3,B1)";
+        QTest::newRow("full-width input") << "SUM（A1:A3，B1）＋１＞＝２" << "SUM(A1:A3,B1)+1>=2";
+        QTest::newRow("typographic quotes") << "IF(A1>=60,“合格”,\"不（合）格\")" << "IF(A1>=60,\"合格\",\"不（合）格\")";
         QTest::newRow("whole columns and rows") << "sum(a:b)+sum($1:$3)" << "SUM(A:B)+SUM($1:$3)";
         QTest::newRow("long numbers stay plain") << "1234567+0.0001" << "1234567+0.0001";
         QTest::newRow("array constant") << "lookup(1,{0,-1.5;\"a\",true})" << "LOOKUP(1,{0,-1.5;\"a\",TRUE})";

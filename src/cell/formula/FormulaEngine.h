@@ -4,7 +4,9 @@
 //
 // Formula text is what a user types after '=' ("SUM(B2:D2)", "IF(C5>=90,\"合格\",\"不合格\")",
 // "'第二页'!A1*$B$2"). The engine stores it in Cell::formula in its normalised form: no leading '=', no blanks
-// between tokens, function names in upper case, references with upper-case column letters.
+// between tokens, function names in upper case, references with upper-case column letters, sheet names spelled as
+// the sheet is. Full-width punctuation and “typographic quotes” from a Chinese input method are read as their ASCII
+// forms. References: A1, $A$1, A$1, A1:B5, whole columns A:C and rows 3:5, Sheet2!A1, 'My sheet'!A1:B2.
 //
 // Results are written into Cell::value of each formula cell: a number, a text, a truth value or an ErrorValue
 // (#DIV/0!, #VALUE!, #REF!, #NAME?, #N/A, #NUM!, and ErrorValue::Circular for a cell caught in a circular reference).

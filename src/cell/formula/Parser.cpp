@@ -39,15 +39,15 @@ struct Token {
     throw QuelmarError(QStringLiteral("公式有误：%1").arg(why));
 }
 
+// Full-width forms typed with a Chinese input method (（ ） ， ： ＋ ＞＝ １ ...) read as their ASCII forms.
 QChar normalizeChar(QChar c)
 {
-    switch (c.unicode()) {
-    case 0xFF08: return QLatin1Char('(');
-    case 0xFF09: return QLatin1Char(')');
-    case 0xFF0C: return QLatin1Char(',');
-    case 0xFF1A: return QLatin1Char(':');
-    default: return c;
-    }
+    const char16_t u = c.unicode();
+    if (u >= 0xFF01 && u <= 0xFF5E)
+        return QChar(char16_t(u - 0xFEE0));
+    if (u == 0x3000)
+        return QLatin1Char(' ');
+    return c;
 }
 
 bool isNameChar(QChar c)
@@ -889,18 +889,27 @@ NodePtr parseFormula(const QString& text)
     QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('=')) || t.startsWith(QChar(0xFF1D)))
         t.remove(0, 1);
-    // full-width brackets, commas and colons of a Chinese input method, outside texts and sheet names
+    // full-width forms outside texts and sheet names; “text” in typographic quotes is a text as "text" is
     QChar quote;
     for (QChar& ch : t) {
         if (!quote.isNull()) {
-            if (ch == quote)
+            if (ch == quote) {
+                if (quote == QChar(0x201D))
+                    ch = QLatin1Char('"');
                 quote = QChar();
+            }
             continue;
         }
-        if (ch == QLatin1Char('"') || ch == QLatin1Char('\''))
+        if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
             quote = ch;
-        else
+        } else if (ch == QChar(0x201C)) {
+            ch = QLatin1Char('"');
+            quote = QChar(0x201D);
+        } else {
             ch = normalizeChar(ch);
+            if (ch == QLatin1Char('"') || ch == QLatin1Char('\''))
+                quote = ch;
+        }
     }
     if (t.size() > MaxFormulaLength)
         fail(QStringLiteral("公式过长（最多 %1 个字符）").arg(MaxFormulaLength));
