@@ -232,6 +232,9 @@ private slots:
         QCOMPARE(failure([&] { ops.DeleteNode(QModelIndex()); }), text("请选择您要删除的节点！"));
         QVERIFY(!ops.DeleteNode(f.node(1)));
         QCOMPARE(f.prompter.messages(QStringLiteral("warning")), QStringList{text("加收站不提供此功能！请选择其他节点。")});
+        QVERIFY(!ops.RecycleNode(f.node(1)));
+        QCOMPARE(failure([&] { ops.RecycleNode(f.node(0)); }), text("不能删除最顶层节点！"));
+        QCOMPARE(f.dbShape(), text("模板库:0(回收站:0)"));
         QCOMPARE(failure([&] { ops.EmptyRecycleBin(); }), text("空的！"));
         QVERIFY(f.prompter.messages(QStringLiteral("confirm")).isEmpty());   // refused before any question
         NodeOpsFixture z(Library::ZiLiao);

@@ -76,6 +76,11 @@ bool NodeOps::RecycleNode(const QModelIndex& node)
     LibraryData& data = m_ctx.data;
     NodeRecord rec = data.tree.record(node);
     CheckNodeKind(library(), rec.TypeID);
+    // Neither the root nor the bin can go into the bin: either would make the tree its own descendant.
+    if (data.tree.level(node) == 0)
+        throw QuelmarError(QStringLiteral("不能删除最顶层节点！"));
+    if (!RecycleGuard(node))
+        return false;
     if (!m_ctx.prompter.confirm(QStringLiteral("确认删除"), QStringLiteral("确实要把 “%1” 放入回收站吗？").arg(rec.Name)))
         return false;
     const QPersistentModelIndex bin = data.recycleNode();
