@@ -681,7 +681,7 @@ QString formatDate(double v, const QString& p)
     if (secs >= 86400)
         secs = 86399;
     const int hh = secs / 3600, mi = (secs / 60) % 60, ss = secs % 60;
-    bool ampm = p.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive);
+    const bool ampm = p.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive) || p.contains(QStringLiteral("上午/下午"));
     static const char* monthsShort[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     static const char* monthsLong[] = {"January", "February", "March",     "April",   "May",      "June",
@@ -713,6 +713,11 @@ QString formatDate(double v, const QString& p)
         }
         if (p.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
             out += hh < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+            i += 5;
+            continue;
+        }
+        if (p.mid(i, 5) == QStringLiteral("上午/下午")) {
+            out += hh < 12 ? QStringLiteral("上午") : QStringLiteral("下午");
             i += 5;
             continue;
         }
@@ -789,6 +794,11 @@ QString formatNumberPattern(double v, const QString& pat)
             i = j;
         } else if (ch == QLatin1Char('\\') && i + 1 < n) {
             lit = pat[++i];
+        } else if (ch == QLatin1Char('_') && i + 1 < n) {   // room for the width of the next character
+            lit = QStringLiteral(" ");
+            ++i;
+        } else if (ch == QLatin1Char('*') && i + 1 < n) {   // fill character: no column to fill here
+            ++i;
         } else if (ch == QLatin1Char('0') || ch == QLatin1Char('#') || ch == QLatin1Char('?')
                    || ((ch == QLatin1Char('.') || ch == QLatin1Char(',')) && state == 1)
                    || (ch == QLatin1Char('.') && i + 1 < n
@@ -919,7 +929,7 @@ QString formatWithPattern(double v, const QString& pattern)
     QString out;
     const bool date = !t.isEmpty() && isDatePattern(p) && t.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0;
     if (t.isEmpty() || t.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0
-        || t == QStringLiteral("G/通用格式"))
+        || t == QStringLiteral("G/通用格式") || t == QLatin1String("@"))
         out = generalNumberText(v);
     else if (date)
         out = formatDate(v, p);
