@@ -1,6 +1,8 @@
 // The commands of the foundation: creating a program folder, logging in, showing a library tree.
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "projects/SampleTemplate.h"
+#include "store/DataPool.h"
 #include "store/ProgramFolder.h"
 #include "trees/NodeKinds.h"
 
@@ -14,14 +16,18 @@ int runInit(CliContext& ctx)
 {
     const AppPaths p = CreateProgramFolder(ctx.arg(0, "DIR"));
     const bool sample = ctx.flag(QStringLiteral("sample"));
+    if (sample) {
+        TDataPoolDM dm(p.DatabaseFile);
+        AddSampleTemplate(dm, p);
+    }
     if (ctx.opt.json) {
         ctx.printJson(QJsonObject{{QStringLiteral("dir"), QDir::toNativeSeparators(p.AppDir)},
-                                  {QStringLiteral("sample"), false}});
+                                  {QStringLiteral("sample"), sample}});
         return 0;
     }
     ctx.print(QStringLiteral("已创建程序目录：%1").arg(QDir::toNativeSeparators(p.AppDir)));
     if (sample)
-        ctx.print(QStringLiteral("示例工程尚未提供：已创建不含示例数据的程序目录。"));
+        ctx.print(QStringLiteral("已添加示例模板：%1").arg(SampleTemplateName()));
     ctx.print(QStringLiteral("首次登录请使用用户名 Admin，密码为空。"));
     return 0;
 }

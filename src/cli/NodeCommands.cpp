@@ -3,6 +3,7 @@
 // name dialog is answered with the NAME argument.
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "projects/HeaderFill.h"
 #include "store/FileLayout.h"
 #include "trees/NodeKinds.h"
 #include "trees/NodeOps.h"
@@ -129,6 +130,12 @@ int runNew(CliContext& ctx)
     const QModelIndex created = ops.NewNode(parent, typeId);
     if (!created.isValid())
         return notDone(ctx, QStringLiteral("未新建"));
+    // The program selects the new node, and a new form's first display fills its header cells.
+    if (ops.headerFillPending()) {
+        const NodeRecord form = data.tree.record(created);
+        FillNewFormHeader(ctx.session().dm(), ctx.session().login().opName,
+                          nodePath(ctx.session(), library, form), form);
+    }
     reportMessages(ctx);
     if (ctx.opt.json)
         ctx.printJson(nodeJson(ctx, data, created));
