@@ -443,6 +443,33 @@ private slots:
         COMPARE_VALUE(at(wb, 1, 3, 3), Value(60.0));
     }
 
+    void largeBlockChanged()
+    {
+        // a clear or paste over a block larger than the engine walks cell by cell
+        Workbook wb = sampleWorkbook();
+        FormulaEngine engine(wb);
+        engine.setFormula(0, 3, 10, QStringLiteral("A1*2"));           // C10, inside the block
+        engine.setFormula(1, 1, 1, QStringLiteral("Sheet1!C10+1"));    // reads it from another sheet
+        engine.setFormula(1, 1, 2, QStringLiteral("SUM(Sheet1!B1:B5)"));
+        engine.setFormula(1, 1, 3, QStringLiteral("第二页!B2"));       // unrelated to the block
+        wb.sheets[1].cellRef(1, 3).value = QStringLiteral("untouched");
+        for (int r = 1; r <= 50; ++r)
+            for (int c = 1; c <= 10; ++c)
+                wb.sheets[0].cells.remove(Sheet::key(c, r));
+        put(wb, 0, "B2", 5.0);
+        engine.rangeChanged(0, Range{1, 1, 10, 50});
+        QCOMPARE(engine.formulaCount(), 3);
+        COMPARE_VALUE(at(wb, 1, 1, 1), Value(1.0));
+        COMPARE_VALUE(at(wb, 1, 1, 2), Value(5.0));
+        COMPARE_VALUE(at(wb, 1, 1, 3), Value(QStringLiteral("untouched")));
+        // formula texts pasted into a block are picked up
+        wb.sheets[0].cellRef(3, 10).formula = QStringLiteral("b2*3");
+        engine.rangeChanged(0, Range{1, 1, 10, 50});
+        QCOMPARE(wb.sheets[0].cellAt(3, 10)->formula, QStringLiteral("B2*3"));
+        COMPARE_VALUE(at(wb, 0, 3, 10), Value(15.0));
+        COMPARE_VALUE(at(wb, 1, 1, 1), Value(16.0));
+    }
+
     void recalculateAllAndRebuild()
     {
         Workbook wb = sampleWorkbook();
