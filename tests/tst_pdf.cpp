@@ -7,6 +7,8 @@
 
 #include <QBuffer>
 #include <QPainter>
+#include <QPageRanges>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -212,6 +214,22 @@ void TestPdf::pageBreaks()
     QCOMPARE(r.page(1), (Range{1, 46, 9, 90}));   // down first, then across
     QCOMPARE(r.page(3), (Range{10, 1, 18, 45}));
     QCOMPARE(r.page(8), (Range{19, 91, 20, 100}));
+
+    // A print dialog's page range and copies made as repeated pages.
+    {
+        const QString ranged = m_dir.filePath(QStringLiteral("ranged.pdf"));
+        QPdfWriter writer(ranged);
+        r.applyPageSetup(writer);
+        QPageRanges ranges;
+        ranges.addRange(2, 3);
+        writer.setPageRanges(ranges);
+        QVERIFY(PageRenderer(wb, 0).print(writer, 2));
+    }
+    const QString ranged = m_dir.filePath(QStringLiteral("ranged.pdf"));
+    QCOMPARE(pdfPages(ranged), 4);
+    QVERIFY(pdfText(ranged, 1).contains(QStringLiteral("R46C1")));
+    QVERIFY(pdfText(ranged, 2).contains(QStringLiteral("R91C1")));
+    QVERIFY(pdfText(ranged, 3).contains(QStringLiteral("R46C1")));
 
     // Wider columns and landscape paper change the breaks.
     Sheet& s = wb.sheets[0];

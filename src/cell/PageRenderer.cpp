@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPageRanges>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
@@ -686,17 +687,26 @@ void PageRenderer::paintPage(QPainter& p, int index, double dpi) const
 
 void PageRenderer::applyPageSetup(QPagedPaintDevice& device) const { device.setPageLayout(pageLayout()); }
 
-bool PageRenderer::print(QPagedPaintDevice& device)
+bool PageRenderer::print(QPagedPaintDevice& device, int copies)
 {
     layout(device.pageLayout());
+    const QPageRanges ranges = device.pageRanges();
+    QList<int> pages;
+    for (int i = 0; i < pageCount(); ++i)
+        if (ranges.isEmpty() || ranges.contains(i + 1))
+            pages << i;
     QPainter p;
     if (!p.begin(&device))
         return false;
     const double dpi = device.logicalDpiX();
-    for (int i = 0; i < pageCount(); ++i) {
-        if (i > 0 && !device.newPage())
-            return false;
-        paintPage(p, i, dpi);
+    bool first = true;
+    for (int copy = 0; copy < std::max(1, copies); ++copy) {
+        for (int i : pages) {
+            if (!first && !device.newPage())
+                return false;
+            first = false;
+            paintPage(p, i, dpi);
+        }
     }
     return p.end();
 }

@@ -113,8 +113,10 @@ public:
     // Sets the device's page layout from the page settings.
     void applyPageSetup(QPagedPaintDevice& device) const;
     // Lays out for the device's current page layout and paints every page (a blank page when there is nothing to
-    // print). False when the device cannot be painted on.
-    bool print(QPagedPaintDevice& device);
+    // print), or the pages of the device's page ranges when set (a print dialog's "from ... to"). `copies` > 1
+    // repeats the pages, collated, for printers that cannot make copies themselves. False when the device cannot
+    // be painted on.
+    bool print(QPagedPaintDevice& device, int copies = 1);
 
 private:
     QList<int> breaks(int first, int last, double available, bool columns) const;

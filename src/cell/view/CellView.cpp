@@ -66,6 +66,13 @@ CellView::CellView(QWidget* parent) : QAbstractScrollArea(parent)
     m_tabs->setDrawBase(false);
     m_tabs->setExpanding(false);
     m_tabs->setFocusPolicy(Qt::NoFocus);
+    // The tabs share the height of the horizontal scroll bar.
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; padding: 0px 12px; margin: 0px; }")
+                              .arg(std::max(12, extent - 1)));
+    QFont tabFont = m_tabs->font();
+    tabFont.setPixelSize(std::max(9, extent - 5));
+    m_tabs->setFont(tabFont);
     addScrollBarWidget(m_tabs, Qt::AlignLeft);
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (!m_control || index < 0 || index == m_control->GetCurSheet())

@@ -45,7 +45,9 @@ int WidgetPrintBackend::printSheet(CellControl& control, int withDialog, int she
             m_printerName = printer.printerName();
     }
     PageRenderer renderer(control.workbook(), sheet);
-    return renderer.print(printer) ? 1 : 0;
+    // Without a print system that makes copies, the copies are sent as repeated pages.
+    const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
+    return renderer.print(printer, copies) ? 1 : 0;
 }
 
 void WidgetPrintBackend::preview(CellControl& control, int sheet)
