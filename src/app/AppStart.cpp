@@ -71,7 +71,11 @@ int QuelmarShell::run()
         }))
         return 1;
 
-    if (!login(QString()))
+    // Without a name the dialog offers the last user's.
+    QString lastUser;
+    if (!QuelmarApplication::guarded([&] { lastUser = m_dm->GetLastUser(); }))
+        return 1;
+    if (!login(lastUser))
         return 0;
 
     MainServices services;

@@ -1,51 +1,72 @@
 #include "app/TableViewer.h"
 
-#include <QFileInfo>
-#include <QLabel>
+#include "cell/CellControl.h"
+#include "cell/view/CellView.h"
 
 namespace {
 
-// Stands in for the spreadsheet view until the engine's widget is linked in: it tracks the open file as the control
-// would and shows its name.
-class PlainViewer final : public TableViewer {
+// The content pane's viewer: the spreadsheet engine's control shown by its view. The user may edit the shown
+// table in place; the main window's save actions follow IsModified.
+class CellTableViewer final : public TableViewer {
 public:
-    explicit PlainViewer(QWidget* parent) : m_label(new QLabel(parent))
+    explicit CellTableViewer(QWidget* parent) : m_view(new cell::CellView(parent))
     {
-        m_label->setAlignment(Qt::AlignCenter);
-        m_label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_view->setControl(&m_control);
+        // Only the user's edits count as changes of the shown table: hiding the labels for viewing is not one.
+        auto edited = [this] {
+            if (!m_adjustingView)
+                m_userEdited = true;
+        };
+        QObject::connect(&m_control, &cell::CellControl::cellsChanged, m_view, edited);
+        QObject::connect(&m_control, &cell::CellControl::layoutChanged, m_view, edited);
     }
-    QWidget* widget() override { return m_label; }
-    int OpenFile(const QString& path, const QString&) override
+    QWidget* widget() override { return m_view; }
+    int OpenFile(const QString& path, const QString& password) override
     {
-        m_file = path;
-        m_label->setText(QFileInfo(path).fileName());
-        return 1;
+        const int result = m_control.OpenFile(path, password);
+        m_userEdited = false;
+        return result;
     }
-    int SaveFile(const QString& path, int) override
+    int SaveFile(const QString& path, int mode) override
     {
-        m_file = path;
-        return 1;
+        const int result = m_control.SaveFile(path, mode);
+        if (result == 1)
+            m_userEdited = false;
+        return result;
     }
-    QString GetFileName() const override { return m_file; }
-    int IsModified() const override { return 0; }
+    QString GetFileName() const override { return m_control.GetFileName(); }
+    int IsModified() const override { return m_userEdited && m_control.IsModified() == 1 ? 1 : 0; }
     void ResetContent() override
     {
-        m_file.clear();
-        m_label->clear();
+        m_control.ResetContent();
+        m_userEdited = false;
     }
-    int GetCurSheet() const override { return 0; }
-    void ShowColLabel(int, int) override {}
-    void ShowRowLabel(int, int) override {}
-    void SetViewerOption(int) override {}
+    int GetCurSheet() const override { return m_control.GetCurSheet(); }
+    void ShowColLabel(int show, int sheet) override
+    {
+        m_adjustingView = true;
+        m_control.ShowColLabel(show, sheet);
+        m_adjustingView = false;
+    }
+    void ShowRowLabel(int show, int sheet) override
+    {
+        m_adjustingView = true;
+        m_control.ShowRowLabel(show, sheet);
+        m_adjustingView = false;
+    }
+    void SetViewerOption(int on) override { m_control.SetViewerOption(on); }
+    QString errorString() const override { return m_control.errorString(); }
 
 private:
-    QLabel* m_label;
-    QString m_file;
+    cell::CellControl m_control;
+    cell::CellView* m_view;   // owned by the pane that shows it
+    bool m_userEdited = false;
+    bool m_adjustingView = false;
 };
 
 }  // namespace
 
 std::unique_ptr<TableViewer> createCellViewer(QWidget* parent)
 {
-    return std::make_unique<PlainViewer>(parent);
+    return std::make_unique<CellTableViewer>(parent);
 }

@@ -105,7 +105,12 @@ void DocumentPane::link(const QString& path)
     const QFileInfo info(path);
     m_icon->setIcon(IconFactory::nodeIcon(documentImage(path)));
     m_name->setText(info.fileName());
-    m_folder->setText(QDir::toNativeSeparators(info.absolutePath()));
+    m_folder->setText(QDir::toNativeSeparators(info.absoluteFilePath()));
+}
+
+void DocumentPane::setDisplayName(const QString& name)
+{
+    m_name->setText(name);
 }
 
 void DocumentPane::clear()
@@ -188,7 +193,12 @@ bool LoadTableFile(TableViewer& viewer, const QString& path)
     // A changed table is saved before the next one replaces it; if that fails the changed table stays shown.
     if (!viewer.GetFileName().isEmpty() && viewer.IsModified() == 1 && viewer.SaveFile(viewer.GetFileName(), 0) != 1)
         throw QuelmarError(QStringLiteral("文件没有被保存？"));
-    viewer.OpenFile(path, QString::fromLatin1(TableFilePassword));
+    // A table that cannot be opened (damaged, not a table file) leaves the viewer empty; the user is told why.
+    if (viewer.OpenFile(path, QString::fromLatin1(TableFilePassword)) != 1) {
+        const QString why = viewer.errorString();
+        throw QuelmarError(why.isEmpty() ? QStringLiteral("“%1”文件打开失败！").arg(QDir::toNativeSeparators(path))
+                                         : why);
+    }
     const int sheet = viewer.GetCurSheet();
     viewer.ShowColLabel(0, sheet);
     viewer.ShowRowLabel(0, sheet);

@@ -22,6 +22,8 @@ public:
     // Links the file (shown as its icon and name); fails with "“%s”文件不存在！" when it is missing.
     void link(const QString& path);
     void clear();
+    // The name the document is shown under (the node's name; by default the file's name).
+    void setDisplayName(const QString& name);
     QString linkedFile() const { return m_path; }
     bool isEmpty() const { return m_path.isEmpty(); }
 

@@ -175,6 +175,9 @@ QWidget* TMainFrm::buildTreePanel(Library library, const QString& title, QTreeVi
     tree->setIconSize(QSize(16, 16));
     tree->setUniformRowHeights(true);
     tree->setExpandsOnDoubleClick(false);
+    // Long names scroll sideways instead of being cut.
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
@@ -814,6 +817,7 @@ void TMainFrm::showNodeContent(Library lib, const NodeRecord& r)
     if (r.TypeID == NodeKinds::ExternalFile) {
         pane.showPage(ContentPane::Page::DataPacket);
         LoadDocument(pane.documents(), path);
+        pane.documents().setDisplayName(r.Name);
         return;
     }
     pane.showPage(ContentPane::Page::TableFile);

@@ -24,6 +24,8 @@ public:
     virtual void ShowColLabel(int show, int sheet) = 0;
     virtual void ShowRowLabel(int show, int sheet) = 0;
     virtual void SetViewerOption(int on) = 0;
+    // Why the last OpenFile / SaveFile failed (empty when it did not).
+    virtual QString errorString() const { return {}; }
 };
 
 using TableViewerFactory = std::function<std::unique_ptr<TableViewer>(QWidget* parent)>;

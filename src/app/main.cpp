@@ -2,6 +2,7 @@
 #include "app/AppStart.h"
 #include "app/IconFactory.h"
 #include "app/QuelmarApplication.h"
+#include "cell/view/WidgetPrintBackend.h"
 
 #include <QCommandLineParser>
 #include <QFont>
@@ -30,6 +31,8 @@ int main(int argc, char* argv[])
                       QStringLiteral("WenQuanYi Micro Hei")});
     font.setPointSize(10);
     QApplication::setFont(font);
+
+    cell::installWidgetPrintBackend();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quelmar 公路工程施工资料管理系统"));
