@@ -193,6 +193,11 @@ private slots:
         row("RANK(88,B1:B5)", "n:2");
         row("SUMPRODUCT(A1:A3,F1:F3)", "n:340");
         row("SUMPRODUCT((B1:B5>=60)*1)", "n:4");
+        row("SUMPRODUCT(--(ABS(B1:B5-80)<=10))", "n:2");
+        row("SUMPRODUCT((C1:C5=\"合格\")*B1:B5)", "n:167");
+        row("SUM(LEN(E1:E3))", "n:6");
+        row("SUM(IF(B1:B5>=90,1,0))", "n:1");
+        row("SUM(ROUND(B1:B5/3,0))", "n:125");
         // criteria
         row("COUNTIF(B1:B5,\">=60\")", "n:4");
         row("COUNTIF(C1:C5,\"合格\")", "n:2");

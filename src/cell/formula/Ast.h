@@ -95,6 +95,10 @@ struct Val {
 struct Ctx {
     const Workbook& wb;
     int sheet = 0, col = 1, row = 1;   // where the formula stands
+    // Arguments already evaluated for `preCall` (element-wise calls over arrays): the function reads these instead
+    // of evaluating its argument nodes.
+    const Node* preCall = nullptr;
+    const Value* preArgs = nullptr;
 };
 
 using FnImpl = Val (*)(Ctx&, const Node& call);
@@ -103,6 +107,7 @@ struct FnDef {
     FnImpl fn;
     qint8 minArgs, maxArgs;   // maxArgs -1 = any
     bool isVolatile;
+    bool elementwise;         // takes single values; given ranges or arrays it is applied to each item
 };
 const FnDef* findFunction(const QString& upperName);
 

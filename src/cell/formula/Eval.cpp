@@ -486,6 +486,54 @@ Value plusOf(const Value& v)
     return v;
 }
 
+// Calls a function of single values: once with its evaluated arguments, or, when an argument is a range or an
+// array, once per item (as ABS(A1:A9) inside SUMPRODUCT needs), giving an array.
+Val callElementwise(Ctx& c, const Node& n)
+{
+    const size_t argc = n.kids.size();
+    std::vector<Val> args;
+    args.reserve(argc);
+    bool multi = false;
+    int rows = 1, cols = 1;
+    for (size_t i = 0; i < argc; ++i) {
+        Val v = operand(c, evalNode(c, *n.kids[i]));
+        if (v.kind == Val::Arr) {
+            multi = true;
+            rows = std::max(rows, v.arr->rows);
+            cols = std::max(cols, v.arr->cols);
+        }
+        args.push_back(std::move(v));
+    }
+    std::vector<Value> pre(argc);
+    const Node* savedCall = c.preCall;
+    const Value* savedArgs = c.preArgs;
+    auto callOnce = [&]() {
+        c.preCall = &n;
+        c.preArgs = pre.data();
+        const Val r = n.fn->fn(c, n);
+        c.preCall = savedCall;
+        c.preArgs = savedArgs;
+        return r;
+    };
+    if (!multi) {
+        for (size_t i = 0; i < argc; ++i)
+            pre[i] = std::move(args[i].v);
+        return callOnce();
+    }
+    auto out = std::make_shared<Array>();
+    out->rows = rows;
+    out->cols = cols;
+    out->v.reserve(size_t(rows) * size_t(cols));
+    for (int r = 0; r < rows; ++r)
+        for (int k = 0; k < cols; ++k) {
+            bool outside = false;
+            for (size_t i = 0; i < argc; ++i)
+                pre[i] = elementAt(args[i], r, k, outside);
+            out->v.push_back(outside ? Value(ErrorValue::NA) : scalarOf(c, callOnce()));
+        }
+    return Val::array(std::move(out));
+}
+
 } // namespace
 
 Val evalNode(Ctx& c, const Node& n)
@@ -507,6 +555,8 @@ Val evalNode(Ctx& c, const Node& n)
     case Node::Func:
         if (!n.fn)
             return Val(ErrorValue::Name);
+        if (n.fn->elementwise)
+            return callElementwise(c, n);
         return n.fn->fn(c, n);
     case Node::Name: return Val(ErrorValue::Name);
     case Node::ArrayConst: return Val::array(n.arr);
