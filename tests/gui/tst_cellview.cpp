@@ -48,6 +48,7 @@ private slots:
     void shiftSelection();
     void mouseSelection();
     void dropDownList();
+    void hyperlinkToCell();
     void clipboardAndUndo();
     void deleteClearsContent();
     void zoomAndFixedRows();
@@ -146,7 +147,7 @@ void TestCellView::editAndCancel()
     QCOMPARE(m_view->textEditor()->toPlainText(), QStringLiteral("25%"));
     QTest::keyClick(m_view->textEditor(), Qt::Key_Return);
     QCOMPARE(text(3, 3), QStringLiteral("25%"));
-    QVERIFY(!m_control->IsModified() || m_control->sheet(sheet()).cellAt(3, 3)->format.numType == NumPercent);
+    QCOMPARE(m_control->sheet(sheet()).cellAt(3, 3)->format.numType, int(NumPercent));
 
     // Typing then an arrow key commits and moves; after F2 the arrows move the caret instead.
     go(4, 4);
@@ -310,6 +311,19 @@ void TestCellView::dropDownList()
     QTest::keyClick(m_view->listEditor(), Qt::Key_Escape);
     QVERIFY(!m_view->isEditing());
     QCOMPARE(text(2, 2), QStringLiteral("不合格"));
+}
+
+void TestCellView::hyperlinkToCell()
+{
+    m_control->SetCellString(2, 2, sheet(), QStringLiteral("见第25行"));
+    m_control->setHyperlink(2, 2, sheet(), QStringLiteral("#Sheet1!$B$25"));
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::ControlModifier, m_view->cellRect(2, 2).center());
+    QCOMPARE(current().col, 2);
+    QCOMPARE(current().row, 25);
+    // A plain click only selects the cell.
+    go(1, 1);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, m_view->cellRect(2, 2).center());
+    QCOMPARE(current().row, 2);
 }
 
 void TestCellView::clipboardAndUndo()

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -1185,6 +1187,8 @@ void CellView::mousePressEvent(QMouseEvent* event)
         return;
     }
     const int col = colAtX(pos.x()), row = rowAtY(pos.y());
+    if ((event->modifiers() & Qt::ControlModifier) && col > 0 && row > 0 && followHyperlink(col, row))
+        return;
     if (col == 0 && row == 0) {
         m_control->setSelection(s->curCol, s->curRow, Range{1, 1, s->cols - 1, s->rows - 1});
     } else if (row == 0 && col > 0) {
@@ -1207,6 +1211,41 @@ void CellView::mousePressEvent(QMouseEvent* event)
         setCurrent(col, row, shift);
         m_drag = Drag::Cells;
     }
+}
+
+bool CellView::followHyperlink(int col, int row)
+{
+    const Sheet* s = sheet();
+    const Range m = s->mergeAt(col, row);
+    const Cell* c = s->cellAt(m.col1, m.row1);
+    if (!c || c->hyperlink.isEmpty())
+        return false;
+    const QString target = c->hyperlink.trimmed();
+    if (target.startsWith(QLatin1Char('#'))) {
+        // "#Sheet!B8" or "#B8": a place in this workbook.
+        QString ref = target.mid(1);
+        int sheetNo = sheetIndex();
+        const int bang = int(ref.lastIndexOf(QLatin1Char('!')));
+        if (bang >= 0) {
+            QString name = ref.left(bang);
+            if (name.size() >= 2 && name.startsWith(QLatin1Char('\'')) && name.endsWith(QLatin1Char('\'')))
+                name = name.mid(1, name.size() - 2);
+            ref = ref.mid(bang + 1);
+            const QList<Sheet>& sheets = m_control->workbook().sheets;
+            sheetNo = -1;
+            for (int i = 0; i < sheets.size(); ++i)
+                if (sheets[i].name == name)
+                    sheetNo = i;
+        }
+        int tc = 0, tr = 0;
+        if (sheetNo < 0 || !CellControl::ParseCellRef(ref.remove(QLatin1Char('$')), tc, tr))
+            return true;
+        m_control->setCurSheet(sheetNo);
+        setCurrent(tc, tr, false);
+        return true;
+    }
+    QDesktopServices::openUrl(QUrl::fromUserInput(target));
+    return true;
 }
 
 void CellView::mouseMoveEvent(QMouseEvent* event)

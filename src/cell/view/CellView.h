@@ -117,6 +117,8 @@ private:
     void closeEditors();
     void onSelectionChanged();
     int resizeHandleAt(const QPoint& pos, bool& isColumn) const;
+    // Ctrl+click on a cell with a hyperlink: a place in the workbook or an address for the system to open.
+    bool followHyperlink(int col, int row);
 
     QPointer<CellControl> m_control;
     QTabBar* m_tabs = nullptr;
