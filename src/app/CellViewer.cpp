@@ -3,6 +3,8 @@
 #include "cell/CellControl.h"
 #include "cell/view/CellView.h"
 
+#include <QPointer>
+
 namespace {
 
 // The content pane's viewer: the spreadsheet engine's control shown by its view. The user may edit the shown
@@ -20,6 +22,8 @@ public:
         QObject::connect(&m_control, &cell::CellControl::cellsChanged, m_view, edited);
         QObject::connect(&m_control, &cell::CellControl::layoutChanged, m_view, edited);
     }
+    // The view goes before the control it shows.
+    ~CellTableViewer() override { delete m_view; }
     QWidget* widget() override { return m_view; }
     int OpenFile(const QString& path, const QString& password) override
     {
@@ -59,7 +63,7 @@ public:
 
 private:
     cell::CellControl m_control;
-    cell::CellView* m_view;   // owned by the pane that shows it
+    QPointer<cell::CellView> m_view;   // owned by this viewer; shown inside a content pane
     bool m_userEdited = false;
     bool m_adjustingView = false;
 };

@@ -162,7 +162,7 @@ ContentPane::ContentPane(std::unique_ptr<TableViewer> viewer, QWidget* parent)
 
 ContentPane::~ContentPane()
 {
-    // The viewer's widget belongs to the stack; the viewer object must not outlive the widget it drives.
+    // The viewer owns its widget: take it out of the stack so that the viewer deletes it, before its control.
     m_stack->removeWidget(m_viewer->widget());
     m_viewer->widget()->setParent(nullptr);
 }

@@ -9,7 +9,8 @@ class QWidget;
 // The viewer of a content pane's table page: a read-only spreadsheet control showing the selected node's table file
 // (CellForMoban, CellForZiLiao). The operations are those of the spreadsheet control the panes rely on, with its
 // names and results (1 = success). The main window knows the viewer only through this interface, so tests can
-// drive it with a scripted viewer.
+// drive it with a scripted viewer. The viewer owns its widget; a pane that shows it gives it back before the viewer
+// goes.
 class TableViewer {
 public:
     virtual ~TableViewer() = default;

@@ -4,6 +4,7 @@
 #include "app/FlashFrm.h"
 #include "app/MainFrm.h"
 #include "app/QuelmarApplication.h"
+#include "cell/view/CellView.h"
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
@@ -93,6 +94,7 @@ private slots:
     void standardUserKeepsTemplatePanelSize();
     void closeAsksFirst();
     void splashIsItsPicture();
+    void engineViewerCountsOnlyEdits();
 
 private:
     // Builds the window for the user and loads his data (the log-in step of the program).
@@ -547,6 +549,37 @@ void TestMainWindow::splashIsItsPicture()
     TFlashFrm splash;
     QCOMPARE(splash.size(), QSize(400, 245));
     QVERIFY(splash.isVisible());
+}
+
+void TestMainWindow::engineViewerCountsOnlyEdits()
+{
+    // The program's own viewer on a real table file: showing it (labels hidden) is no change, an edit is one.
+    const QString form = m_folder->dir() + QStringLiteral("/form.cll");
+    QVERIFY(QFile::copy(m_folder->paths().BlankTableFile, form));
+    std::unique_ptr<TableViewer> viewer = createCellViewer(nullptr);
+    QVERIFY(LoadTableFile(*viewer, form));
+    QCOMPARE(viewer->GetFileName(), form);
+    QCOMPARE(viewer->IsModified(), 0);
+    auto* view = qobject_cast<cell::CellView*>(viewer->widget());
+    QVERIFY(view);
+    view->control()->SetCellString(2, 3, viewer->GetCurSheet(), QStringLiteral("96.5"));
+    QCOMPARE(viewer->IsModified(), 1);
+    QCOMPARE(viewer->SaveFile(viewer->GetFileName(), 0), 1);
+    QCOMPARE(viewer->IsModified(), 0);
+
+    // A file that is no table file leaves the viewer empty and says so.
+    const QString damaged = m_folder->dir() + QStringLiteral("/damaged.cll");
+    QFile f(damaged);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("not a table");
+    f.close();
+    try {
+        LoadTableFile(*viewer, damaged);
+        QFAIL("a damaged file was shown");
+    } catch (const QuelmarError& e) {
+        QVERIFY(!e.message().isEmpty());
+    }
+    QVERIFY(viewer->GetFileName().isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)
