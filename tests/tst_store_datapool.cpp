@@ -303,6 +303,16 @@ private slots:
         // Two data modules on one file work side by side.
         TDataPoolDM second(f.paths().DatabaseFile);
         QCOMPARE(second.NewMobanKey(), f.dm().NewMobanKey());
+        // A database written by a newer release is refused rather than misread.
+        QSqlQuery q(second.database());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = %1").arg(TDataPoolDM::SchemaVersion + 1)));
+        q.finish();
+        try {
+            TDataPoolDM third(f.paths().DatabaseFile);
+            QFAIL("opened a newer database");
+        } catch (const QuelmarError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("新版程序")), qPrintable(e.message()));
+        }
     }
 };
 

@@ -11,7 +11,9 @@ void OwnerRenameHook(TDataPoolDM& dm, const QString& oldName, RowSet& ziLiaoRows
     const QString typeId = QStringLiteral("TypeID");
     const QString everyone = QStringLiteral("Everyone");
     // Only the user's own rows change hands: rows shared by everyone stay shared, whatever their kind.
-    const auto owned = [&](const RowSet& rows, RowSet::RowId id) { return rows.value(id, userId).toString() != everyone; };
+    const auto owned = [&](const RowSet& rows, RowSet::RowId id) {
+        return rows.value(id, userId).toString() != everyone;
+    };
     if (!ziLiaoRows.isOpen())
         throw QuelmarError(QStringLiteral("资料数据上下文不存在！"));
     for (RowSet::RowId id : ziLiaoRows.allRows()) {
