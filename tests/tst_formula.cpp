@@ -308,6 +308,8 @@ private slots:
         row("MATCH(\"b\",{\"a\",\"b\";\"c\",\"d\"},0)", "e:#N/A");
         row("SUM({1,2;3,4})", "n:10");
         row("SUMPRODUCT({1,2,3},{4,5,6})", "n:32");
+        row("SUM(COUNTIF(C1:C5,{\"合格\",\"合格品\"}))", "n:3");
+        row("SUM(SUMIF(C1:C5,C1:C2,B1:B5))", "n:255");
         row("MAXIFS(B1:B5,C1:C5,\"合格*\")", "n:95");
         row("MINIFS(B1:B5,C1:C5,\"合格*\")", "n:60");
         row("第二页!A1*2", "n:200");

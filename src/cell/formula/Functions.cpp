@@ -424,7 +424,52 @@ Value eachMatch(Ctx& c, std::vector<CritRange>& crits, F&& f)
 
 // SUMIF(range, criterion, [sum_range]) / AVERAGEIF / COUNTIF and their *IFS forms share this: mode 0 sum,
 // 1 average, 2 count, 3 max, 4 min.
+Val ifFamilyWith(Ctx& c, const Node& call, int mode, bool multi, const std::vector<Value>& critValues);
+
 Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
+{
+    // criteria given as an array or a range (COUNTIF(A1:A9,{"优","良"})) give one result per criterion
+    const int first = multi && mode != 2 ? 1 : 0;
+    const int pairs = multi ? (argc(call) - first) / 2 : 1;
+    std::vector<Grid> grids;
+    int rows = 1, cols = 1;
+    bool spread = false;
+    for (int p = 0; p < pairs; ++p) {
+        const int k = first + 2 * p + 1;
+        if (k >= argc(call))
+            return Val(ErrorValue::Value);
+        const Val kv = ev(c, call, k);
+        grids.push_back(gridOf(c, kv));
+        if (kv.kind == Val::Arr || (kv.kind == Val::RefV && (kv.r.width() > 1 || kv.r.height() > 1))) {
+            spread = true;
+            rows = std::max(rows, grids.back().rows());
+            cols = std::max(cols, grids.back().cols());
+        } else if (kv.kind == Val::RefV) {
+            grids.back() = Grid{};
+            grids.back().single = scalarOf(c, kv);
+        }
+    }
+    std::vector<Value> crit(static_cast<size_t>(pairs));
+    if (!spread) {
+        for (int p = 0; p < pairs; ++p)
+            crit[size_t(p)] = grids[size_t(p)].at(0, 0);
+        return ifFamilyWith(c, call, mode, multi, crit);
+    }
+    auto out = std::make_shared<Array>();
+    out->rows = rows;
+    out->cols = cols;
+    for (int r = 0; r < rows; ++r)
+        for (int k = 0; k < cols; ++k) {
+            for (int p = 0; p < pairs; ++p) {
+                const Grid& g = grids[size_t(p)];
+                crit[size_t(p)] = g.at(g.rows() == 1 ? 0 : std::min(r, g.rows() - 1), g.cols() == 1 ? 0 : std::min(k, g.cols() - 1));
+            }
+            out->v.push_back(scalarOf(c, ifFamilyWith(c, call, mode, multi, crit)));
+        }
+    return Val::array(std::move(out));
+}
+
+Val ifFamilyWith(Ctx& c, const Node& call, int mode, bool multi, const std::vector<Value>& critValues)
 {
     std::vector<CritRange> crits;
     Grid target;
@@ -446,8 +491,7 @@ Val ifFamily(Ctx& c, const Node& call, int mode, bool multi)
             return Val(ErrorValue::Value);
         CritRange cr;
         cr.g = gridOf(c, rv);
-        const Value kv = sv(c, call, first + 2 * p + 1);
-        cr.k = criterionOf(kv);
+        cr.k = criterionOf(critValues[size_t(p)]);
         crits.push_back(std::move(cr));
     }
     if (!multi && mode != 2 && given(call, 2)) {
