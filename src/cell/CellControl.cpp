@@ -216,17 +216,21 @@ int CellControl::OpenFile(const QString& path, const QString& password)
     Workbook loaded;
     TableFileReader reader;
     const bool ok = reader.read(path, password, loaded);
-    ResetContent();
-    if (!ok) {
+    // Whatever happens, the old workbook is gone: after a failed open the control is empty, so that a later
+    // save can never write a stale form over another file.
+    resetModel();
+    if (ok) {
+        m_wb = std::move(loaded);
+        m_fileName = path;
+    } else {
         m_error = reader.errorString();
-        emit fileError(m_error);
-        return 0;
     }
-    m_wb = std::move(loaded);
-    m_fileName = path;
     m_engine->rebuild();
+    setModified(false);
     emit workbookReset();
-    return 1;
+    if (!ok)
+        emit fileError(m_error);
+    return ok ? 1 : 0;
 }
 
 int CellControl::SaveFile(const QString& path, int /*mode*/)
@@ -253,7 +257,7 @@ QString CellControl::GetFileName() const { return m_fileName; }
 
 int CellControl::IsModified() const { return m_modified ? 1 : 0; }
 
-void CellControl::ResetContent()
+void CellControl::resetModel()
 {
     m_undo->clear();
     m_groupDepth = 0;
@@ -262,6 +266,11 @@ void CellControl::ResetContent()
     m_fileName.clear();
     m_error.clear();
     m_viewerOption = true;
+}
+
+void CellControl::ResetContent()
+{
+    resetModel();
     m_engine->rebuild();
     setModified(false);
     emit workbookReset();
@@ -427,7 +436,10 @@ void CellControl::editSheet(int sheet, const QString& text, const std::function<
     Sheet* sh = sheetPtr(sheet);
     if (!sh)
         return;
-    const QList<Sheet> before = m_wb.sheets;
+    // Without undo no snapshot: holding one would make the first write copy the whole sheet.
+    QList<Sheet> before;
+    if (m_undoEnabled)
+        before = m_wb.sheets;
     if (!change(m_wb.sheets[sheet]))
         m_engine->rebuild();
     if (m_undoEnabled)

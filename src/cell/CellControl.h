@@ -245,6 +245,7 @@ private:
     using CellChanges = QHash<quint32, Cell>;   // key -> the new cell (a blank default cell removes it)
 
     Sheet* sheetPtr(int sheet);
+    void resetModel();   // ResetContent without recalculation and signals
     void setModified(bool modified);
     // The one path of every content / format edit: applies `changes`, lets the formula engine follow, records
     // the edit (when undo is on) and tells the view.
