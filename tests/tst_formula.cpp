@@ -317,6 +317,11 @@ private slots:
         row("'My sheet'!A1+'my sheet'!B2", "n:5");
         row("SUM('My sheet'!A1:B2)", "n:10");
         row("Nope!A1", "e:#REF!");
+        row("INDIRECT(\"a\"&2)", "n:20");
+        row("SUM(INDIRECT(\"'My sheet'!A1:B2\"))", "n:10");
+        row("INDIRECT(\"nope!A1\")", "e:#REF!");
+        row("SUM(OFFSET(A1,1,0,2,1))", "n:50");
+        row("OFFSET(A1,-1,0)", "e:#REF!");
         row("SUM(B:B)", "n:374.5");
         row("COUNTIF(c:c,\"合格\")", "n:2");
         row("SUM(1:1)", "n:108");
@@ -449,6 +454,27 @@ private slots:
         engine.cellChanged(0, 10, 1);
         COMPARE_VALUE(at(wb, 0, 10, 2), Value(6.0));
         COMPARE_VALUE(at(wb, 1, 3, 3), Value(60.0));
+    }
+
+    void referencesBuiltAtRunTime()
+    {
+        // INDIRECT / OFFSET reach cells the dependency graph cannot know: they are calculated first all the same
+        Workbook wb = sampleWorkbook();
+        FormulaEngine engine(wb);
+        put(wb, 0, "L1", 1.0);
+        engine.setFormula(0, 11, 1, QStringLiteral("L1*2"));                 // K1
+        engine.setFormula(0, 10, 1, QStringLiteral("INDIRECT(\"K\"&1)*10")); // J1
+        engine.setFormula(0, 13, 1, QStringLiteral("J1+1"));                 // M1
+        engine.setFormula(0, 10, 2, QStringLiteral("SUM(OFFSET(K1,0,0,1,1))+INDIRECT(\"J2\")"));   // reads itself
+        COMPARE_VALUE(at(wb, 0, 10, 1), Value(20.0));
+        put(wb, 0, "L1", 10.0);
+        engine.cellChanged(0, 12, 1);
+        COMPARE_VALUE(at(wb, 0, 11, 1), Value(20.0));
+        COMPARE_VALUE(at(wb, 0, 10, 1), Value(200.0));
+        COMPARE_VALUE(at(wb, 0, 13, 1), Value(201.0));
+        COMPARE_VALUE(at(wb, 0, 10, 2), Value(ErrorValue::Circular));
+        engine.recalculateAll();
+        COMPARE_VALUE(at(wb, 0, 13, 1), Value(201.0));
     }
 
     void largeBlockChanged()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace cell::formula {
@@ -99,6 +100,9 @@ struct Ctx {
     // of evaluating its argument nodes.
     const Node* preCall = nullptr;
     const Value* preArgs = nullptr;
+    // Rectangles reached through INDIRECT / OFFSET, which the dependency graph cannot know beforehand; the engine
+    // makes sure they are calculated before the formula's result is kept.
+    std::vector<std::pair<int, Range>>* dynamicRefs = nullptr;
 };
 
 using FnImpl = Val (*)(Ctx&, const Node& call);

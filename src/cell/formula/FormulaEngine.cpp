@@ -466,34 +466,40 @@ struct FormulaEngine::Impl {
 
     bool pending(int id) const { return dirtyMark[size_t(id)] == epoch && doneMark[size_t(id)] != epoch; }
 
-    // The dirty, not yet calculated formula cells that `id` reads.
-    void collectChildren(int id, std::vector<int>& out)
+    // The dirty, not yet calculated formula cells in a rectangle.
+    void collectPending(const Prec& p, std::vector<int>& out)
     {
-        const FCell& f = cells[size_t(id)];
-        for (const Prec& p : f.precs) {
-            if (p.area() <= SmallArea) {
-                for (int r = p.r.row1; r <= p.r.row2; ++r)
-                    for (int c = p.r.col1; c <= p.r.col2; ++c) {
-                        auto it = byPos.constFind(posKey(p.sheet, c, r));
-                        if (it != byPos.constEnd() && pending(it.value()))
-                            out.push_back(it.value());
-                    }
+        if (p.area() <= SmallArea) {
+            for (int r = p.r.row1; r <= p.r.row2; ++r)
+                for (int c = p.r.col1; c <= p.r.col2; ++c) {
+                    auto it = byPos.constFind(posKey(p.sheet, c, r));
+                    if (it != byPos.constEnd() && pending(it.value()))
+                        out.push_back(it.value());
+                }
+            return;
+        }
+        for (int c = p.r.col1; c <= p.r.col2; ++c) {
+            auto it = colFormulas.find(colKey(p.sheet, c));
+            if (it == colFormulas.end() || it->rows.empty())
                 continue;
-            }
-            for (int c = p.r.col1; c <= p.r.col2; ++c) {
-                auto it = colFormulas.find(colKey(p.sheet, c));
-                if (it == colFormulas.end() || it->rows.empty())
-                    continue;
-                it->sort();
-                auto lb = std::lower_bound(it->rows.begin(), it->rows.end(), std::make_pair(p.r.row1, -1));
-                for (; lb != it->rows.end() && lb->first <= p.r.row2; ++lb)
-                    if (pending(lb->second))
-                        out.push_back(lb->second);
-            }
+            it->sort();
+            auto lb = std::lower_bound(it->rows.begin(), it->rows.end(), std::make_pair(p.r.row1, -1));
+            for (; lb != it->rows.end() && lb->first <= p.r.row2; ++lb)
+                if (pending(lb->second))
+                    out.push_back(lb->second);
         }
     }
 
-    void evaluateCell(int id)
+    // The dirty, not yet calculated formula cells that `id` reads.
+    void collectChildren(int id, std::vector<int>& out)
+    {
+        for (const Prec& p : cells[size_t(id)].precs)
+            collectPending(p, out);
+    }
+
+    // Calculates one formula into its cell. `later` receives the not yet calculated cells it reached through
+    // INDIRECT / OFFSET: the caller calculates those and then this formula again.
+    void evaluateCell(int id, std::vector<int>& later)
     {
         const FCell& f = cells[size_t(id)];
         if (f.sheet < 0 || f.sheet >= wb.sheets.size())
@@ -504,8 +510,12 @@ struct FormulaEngine::Impl {
         } else if (!f.ast) {
             v = ErrorValue::Name;
         } else {
+            std::vector<std::pair<int, Range>> dynamic;
             Ctx ctx{wb, f.sheet, f.col, f.row};
+            ctx.dynamicRefs = &dynamic;
             v = evalToCell(ctx, *f.ast);
+            for (const auto& [sheet, r] : dynamic)
+                collectPending(Prec{sheet, r}, later);
         }
         Sheet& sh = wb.sheets[f.sheet];
         auto it = sh.cells.find(Sheet::key(f.col, f.row));
@@ -518,10 +528,11 @@ struct FormulaEngine::Impl {
         struct Frame {
             int id;
             size_t cur, end, begin;
+            int rounds;
         };
         std::vector<Frame> frames;
         std::vector<int> buf;
-        std::vector<int> kids;
+        std::vector<int> kids, later;
         auto push = [&](int id) {
             stackPos[size_t(id)] = int(frames.size());
             circular[size_t(id)] = 0;
@@ -529,7 +540,7 @@ struct FormulaEngine::Impl {
             collectChildren(id, kids);
             const size_t b = buf.size();
             buf.insert(buf.end(), kids.begin(), kids.end());
-            frames.push_back(Frame{id, b, buf.size(), b});
+            frames.push_back(Frame{id, b, buf.size(), b, 0});
         };
         for (int root : dirtyList) {
             if (doneMark[size_t(root)] == epoch)
@@ -551,11 +562,21 @@ struct FormulaEngine::Impl {
                     continue;
                 }
                 const int id = fr.id;
+                later.clear();
+                evaluateCell(id, later);
+                if (!later.empty() && fr.rounds < 16) {
+                    // cells reached through INDIRECT / OFFSET come first; then this formula once more. The frame
+                    // is on top, so its children are the end of `buf`.
+                    ++fr.rounds;
+                    fr.cur = buf.size();
+                    buf.insert(buf.end(), later.begin(), later.end());
+                    fr.end = buf.size();
+                    continue;
+                }
                 const size_t b = fr.begin;
                 frames.pop_back();
                 buf.resize(b);
                 stackPos[size_t(id)] = -1;
-                evaluateCell(id);
                 doneMark[size_t(id)] = epoch;
             }
         }

@@ -1929,6 +1929,65 @@ Val fIndex(Ctx& c, const Node& call)
     return Val(g.at(r - 1, k - 1));
 }
 
+// INDIRECT("B"&ROW()) / INDIRECT("'第二页'!A1:B5"): a reference from its text (A1 style).
+Val fIndirect(Ctx& c, const Node& call)
+{
+    QString t;
+    Value err;
+    if (!text(c, call, 0, t, err))
+        return Val(err);
+    bool a1 = true;
+    if (given(call, 1) && !truth(sv(c, call, 1), a1, err))
+        return Val(err);
+    if (!a1)
+        return Val(ErrorValue::Ref);
+    NodePtr n;
+    try {
+        n = parseFormula(t);
+    } catch (const std::exception&) {
+        return Val(ErrorValue::Ref);
+    }
+    if (n->kind != Node::Ref && n->kind != Node::Area)
+        return Val(ErrorValue::Ref);
+    int sheet = c.sheet;
+    if (n->sheetGiven) {
+        sheet = -1;
+        for (int i = 0; i < c.wb.sheets.size(); ++i)
+            if (c.wb.sheets.at(i).name.compare(n->text, Qt::CaseInsensitive) == 0)
+                sheet = i;
+        if (sheet < 0)
+            return Val(ErrorValue::Ref);
+    }
+    const Range r = n->kind == Node::Ref ? Range{n->a.col, n->a.row, n->a.col, n->a.row}
+                                         : Range{n->a.col, n->a.row, n->b.col, n->b.row};
+    if (c.dynamicRefs)
+        c.dynamicRefs->emplace_back(sheet, r);
+    return Val::ref(sheet, r);
+}
+
+// OFFSET(reference, rows, cols, [height], [width])
+Val fOffset(Ctx& c, const Node& call)
+{
+    const Val base = ev(c, call, 0);
+    if (base.kind == Val::Scalar && isError(base.v))
+        return base;
+    if (base.kind != Val::RefV)
+        return Val(ErrorValue::Value);
+    double dr, dc, h, w;
+    Value err;
+    if (!num(c, call, 1, dr, err) || !num(c, call, 2, dc, err) || !numOr(c, call, 3, base.r.height(), h, err)
+        || !numOr(c, call, 4, base.r.width(), w, err))
+        return Val(err);
+    const double row1 = base.r.row1 + std::trunc(dr), col1 = base.r.col1 + std::trunc(dc);
+    const double row2 = row1 + std::trunc(h) - 1, col2 = col1 + std::trunc(w) - 1;
+    if (std::trunc(h) < 1 || std::trunc(w) < 1 || row1 < 1 || col1 < 1 || row2 > MaxRows || col2 > MaxCols)
+        return Val(ErrorValue::Ref);
+    const Range r{int(col1), int(row1), int(col2), int(row2)};
+    if (c.dynamicRefs)
+        c.dynamicRefs->emplace_back(base.sheet, r);
+    return Val::ref(base.sheet, r);
+}
+
 Val fChoose(Ctx& c, const Node& call)
 {
     double i;
@@ -2011,6 +2070,7 @@ const FnDef kFunctions[] = {
     {"IFERROR", fIfError, 2, 2, false, true},
     {"IFNA", fIfNa, 2, 2, false, true},
     {"INDEX", fIndex, 2, 3, false, false},
+    {"INDIRECT", fIndirect, 1, 2, true, false},
     {"INT", unaryMath<intOf>, 1, 1, false, true},
     {"ISBLANK", fIsBlank, 1, 1, false, true},
     {"ISERR", fIsErr, 1, 1, false, true},
@@ -2041,6 +2101,7 @@ const FnDef kFunctions[] = {
     {"NA", fNa, 0, 0, false, false},
     {"NOT", fNot, 1, 1, false, true},
     {"NOW", fNow, 0, 0, true, false},
+    {"OFFSET", fOffset, 3, 5, true, false},
     {"OR", fOr, 1, -1, false, false},
     {"PI", fPi, 0, 0, false, false},
     {"POWER", fPower, 2, 2, false, true},
