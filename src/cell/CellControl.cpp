@@ -1201,18 +1201,22 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
             QStringList lines = text.split(QLatin1Char('\n'));
             if (lines.size() > 1 && lines.last().isEmpty())
                 lines.removeLast();
-            beginEditGroup(tr("粘贴"));
+            const EditGroup group(*this, tr("粘贴"));
             for (int i = 0; i < lines.size(); ++i) {
                 const QStringList fields = lines.at(i).split(QLatin1Char('\t'));
                 for (int j = 0; j < fields.size(); ++j) {
                     QString f = fields.at(j);
                     if (f.endsWith(QLatin1Char('\r')))
                         f.chop(1);
-                    if (isValidCell(col + j, row + i, sheet) && (blankFlag != 0 || !f.isEmpty()))
+                    if (!isValidCell(col + j, row + i, sheet) || (blankFlag == 0 && f.isEmpty()))
+                        continue;
+                    try {
                         enterText(col + j, row + i, sheet, f, false);
+                    } catch (const QuelmarError&) {   // "=..." that is no formula of ours stays text
+                        SetCellString(col + j, row + i, sheet, f);
+                    }
                 }
             }
-            endEditGroup();
             return;
         }
     }

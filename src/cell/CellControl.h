@@ -224,6 +224,17 @@ public:
     // Groups the edits until the matching end into one undo step (the designer's loops over a selection).
     void beginEditGroup(const QString& text);
     void endEditGroup();
+    // The same as a scope guard: the group ends also when an edit inside throws.
+    class EditGroup {
+    public:
+        EditGroup(CellControl& control, const QString& text) : m_c(control) { m_c.beginEditGroup(text); }
+        ~EditGroup() { m_c.endEditGroup(); }
+        EditGroup(const EditGroup&) = delete;
+        EditGroup& operator=(const EditGroup&) = delete;
+
+    private:
+        CellControl& m_c;
+    };
     QUndoStack* undoStack() const { return m_undo.get(); }
     bool undoEnabled() const { return m_undoEnabled; }
 
