@@ -930,8 +930,8 @@ QString formatNumberPattern(double v, const QString& pat)
             out += QLatin1Char('+');
         out += QString::number(std::abs(exponent)).rightJustified(expDigits, QLatin1Char('0'));
     }
-    const bool allZero = !out.contains(QRegularExpression(QStringLiteral("[1-9]")));
-    return (neg && !allZero ? QStringLiteral("-") : QString()) + prefix + out + suffix;
+    // a negative number keeps its sign even when it rounds to zero ("-0.00"), as spreadsheets show it
+    return (neg ? QStringLiteral("-") : QString()) + prefix + out + suffix;
 }
 
 } // namespace
