@@ -18,11 +18,14 @@
 
 namespace {
 
+bool openWithPlatform(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 std::function<bool(const QString&)>& opener()
 {
-    static std::function<bool(const QString&)> open = [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
+    static std::function<bool(const QString&)> open = openWithPlatform;
     return open;
 }
 
@@ -94,7 +97,7 @@ DocumentPane::DocumentPane(QWidget* parent) : QWidget(parent)
 
 void DocumentPane::setOpener(std::function<bool(const QString&)> open)
 {
-    opener() = std::move(open);
+    opener() = open ? std::move(open) : std::function<bool(const QString&)>(openWithPlatform);
 }
 
 void DocumentPane::link(const QString& path)

@@ -34,7 +34,7 @@ public:
     // The pop-up menu of the pane (its open action).
     void setContextMenu(QMenu* menu) { m_menu = menu; }
 
-    // How a document is opened; the platform's default application unless a test replaces it.
+    // How a document is opened; the platform's default application unless a test replaces it (empty: back to it).
     static void setOpener(std::function<bool(const QString&)> opener);
 
 signals:

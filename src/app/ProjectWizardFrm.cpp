@@ -225,7 +225,7 @@ QString TProjectWizardFrm::projectName() const
     return m_name->text();
 }
 
-DataPacket TProjectWizardFrm::result() const
+DataPacket TProjectWizardFrm::resultRows() const
 {
     return m_wizard.tree().result(projectName());
 }
@@ -237,6 +237,6 @@ bool RunProjectWizard(TDataPoolDM& dm, Prompter& prompter, QWidget* parent, QStr
     if (wizard.exec() != QDialog::Accepted)
         return false;
     projectName = wizard.projectName();
-    result = wizard.result();
+    result = wizard.resultRows();
     return true;
 }

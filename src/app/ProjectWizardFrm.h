@@ -23,7 +23,7 @@ public:
 
     // After OK: the name as typed and the ticked items (ProjectWizardTree::result).
     QString projectName() const;
-    DataPacket result() const;
+    DataPacket resultRows() const;
 
     ProjectWizard& wizard() { return m_wizard; }
     QListWidget* templateList() const { return m_templates; }

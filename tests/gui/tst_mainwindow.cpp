@@ -95,6 +95,10 @@ private slots:
     void closeAsksFirst();
     void splashIsItsPicture();
     void engineViewerCountsOnlyEdits();
+    void doubleClickOpens_data();
+    void doubleClickOpens();
+    void documentOpensInItsApplication();
+    void missingReadme();
 
 private:
     // Builds the window for the user and loads his data (the log-in step of the program).
@@ -580,6 +584,80 @@ void TestMainWindow::engineViewerCountsOnlyEdits()
         QVERIFY(!e.message().isEmpty());
     }
     QVERIFY(viewer->GetFileName().isEmpty());
+}
+
+void TestMainWindow::doubleClickOpens_data()
+{
+    QTest::addColumn<int>("library");
+    QTest::addColumn<int>("itemId");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("information");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("form: designer") << int(Library::ZiLiao) << 5 << "" << "此功能尚未提供。" << false;
+    QTest::newRow("form without file") << int(Library::ZiLiao) << 8 << "文件 %1 不存在。" << "" << false;
+    QTest::newRow("archived form") << int(Library::GuiDang) << 3 << "" << "此功能尚未提供。" << false;
+    QTest::newRow("document") << int(Library::ZiLiao) << 7 << "" << "" << true;
+    QTest::newRow("folder: nothing") << int(Library::ZiLiao) << 3 << "" << "" << false;
+}
+
+void TestMainWindow::doubleClickOpens()
+{
+    QFETCH(int, library);
+    QFETCH(int, itemId);
+    QFETCH(QString, error);
+    QFETCH(QString, information);
+    QFETCH(bool, opened);
+    const Library lib = Library(library);
+    QStringList openedFiles;
+    DocumentPane::setOpener([&](const QString& path) {
+        openedFiles << QFileInfo(path).fileName();
+        return true;
+    });
+    openWindow();
+    const QModelIndex index = node(lib, itemId);
+    m_main->selectNode(lib, index);
+    m_prompter.events.clear();
+    emit m_main->treeView(lib)->doubleClicked(index);
+    if (error.isEmpty()) {
+        QVERIFY(m_errors.isEmpty());
+    } else {
+        const QString path = QDir::toNativeSeparators(
+            FileLayout::NodeFilePath(m_folder->paths().ZiLiaoFolderPath(1), 9, QStringLiteral(".cll")));
+        QCOMPARE(m_errors, QStringList(error.arg(path)));
+    }
+    QCOMPARE(said(m_prompter, QStringLiteral("information")),
+             information.isEmpty() ? QStringList() : QStringList(information));
+    QCOMPARE(openedFiles, opened ? QStringList(QStringLiteral("4.TXT")) : QStringList());
+    DocumentPane::setOpener({});
+}
+
+void TestMainWindow::documentOpensInItsApplication()
+{
+    QStringList openedFiles;
+    DocumentPane::setOpener([&](const QString& path) {
+        openedFiles << path;
+        return true;
+    });
+    openWindow();
+    QAction* open = m_main->actions(Library::ZiLiao).own(QStringLiteral("OpenOleContainer"));
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 7));
+    const QString path = m_main->contentPane(Library::ZiLiao).documents().linkedFile();
+    open->trigger();
+    QCOMPARE(openedFiles, QStringList(path));
+    // The linked file disappeared: the user is told, nothing else happens.
+    QVERIFY(QFile::remove(path));
+    open->trigger();
+    QCOMPARE(openedFiles.size(), 1);
+    QCOMPARE(said(m_prompter, QStringLiteral("error")), QStringList(QStringLiteral("文件已经被移除！")));
+    DocumentPane::setOpener({});
+}
+
+void TestMainWindow::missingReadme()
+{
+    openWindow();
+    QVERIFY(QFile::remove(m_folder->paths().ReadmeFile));
+    m_main->miReadme->trigger();
+    QCOMPARE(said(m_prompter, QStringLiteral("error")), QStringList(QStringLiteral("找不到Readme.txt文件！")));
 }
 
 QTEST_MAIN(TestMainWindow)
