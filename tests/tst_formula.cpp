@@ -198,6 +198,7 @@ private slots:
         row("SUM(LEN(E1:E3))", "n:6");
         row("SUM(IF(B1:B5>=90,1,0))", "n:1");
         row("SUM(ROUND(B1:B5/3,0))", "n:125");
+        row("SUMPRODUCT((A1:A65535>0)*(A1:IV1>0))", "e:#NUM!");
         row("SUM(IFERROR(10/(A1:A5-20),0))", "n:-0.5");
         // criteria
         row("COUNTIF(B1:B5,\">=60\")", "n:4");

@@ -409,12 +409,17 @@ Value arith(Op op, const Value& a, const Value& b)
     return r;
 }
 
+// The largest array an expression may build (4M items, about 128 MB); beyond it the result is #NUM!.
+constexpr qint64 MaxArrayItems = qint64(1) << 22;
+
 // Reduces an operand for element-wise work: single cells become values, ranges become arrays.
 Val operand(Ctx& c, Val v)
 {
     if (v.kind == Val::RefV) {
         if (v.r.width() == 1 && v.r.height() == 1)
             return Val(cellValue(c.wb, v.sheet, v.r.col1, v.r.row1));
+        if (qint64(v.r.width()) * v.r.height() > MaxArrayItems)
+            return Val(ErrorValue::Num);
         auto a = std::make_shared<Array>();
         a->rows = v.r.height();
         a->cols = v.r.width();
@@ -449,6 +454,8 @@ Val elementwise(const Val& a, const Val& b, F f)
         return Val(f(a.v, b.v));
     const int rows = std::max(a.kind == Val::Arr ? a.arr->rows : 1, b.kind == Val::Arr ? b.arr->rows : 1);
     const int cols = std::max(a.kind == Val::Arr ? a.arr->cols : 1, b.kind == Val::Arr ? b.arr->cols : 1);
+    if (qint64(rows) * cols > MaxArrayItems)
+        return Val(ErrorValue::Num);
     auto out = std::make_shared<Array>();
     out->rows = rows;
     out->cols = cols;
@@ -504,6 +511,8 @@ Val callElementwise(Ctx& c, const Node& n)
         }
         args.push_back(std::move(v));
     }
+    if (qint64(rows) * cols > MaxArrayItems)
+        return Val(ErrorValue::Num);
     std::vector<Value> pre(argc);
     const Node* savedCall = c.preCall;
     const Value* savedArgs = c.preArgs;
