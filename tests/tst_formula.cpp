@@ -281,6 +281,8 @@ private slots:
         row("FIND(\"B\",\"abc\")", "e:#VALUE!");
         row("SEARCH(\"B\",\"abc\")", "n:2");
         row("REPT(\"*\",3)", "s:***");
+        row("LEN(REPT(\"ab\",16000)&REPT(\"c\",767))", "n:32767");
+        row("REPT(\"ab\",16000)&REPT(\"c\",768)", "e:#VALUE!");
         row("1/3&\"\"", "s:0.333333333333333");
         // dates as serial numbers from 1899-12-30
         row("DATE(2024,5,1)", "n:45413");

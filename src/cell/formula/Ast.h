@@ -132,6 +132,9 @@ int compareValues(const Value& a, const Value& b);
 inline bool isError(const Value& v) { return std::holds_alternative<ErrorValue>(v); }
 inline bool isEmpty(const Value& v) { return std::holds_alternative<Empty>(v); }
 
+// The longest text a formula may produce; longer results are #VALUE!.
+constexpr qsizetype MaxTextLength = 32767;
+
 // Number helpers shared by functions.
 double roundTo15(double v);   // v with 15 significant digits, as a spreadsheet keeps its numbers
 double excelRound(double v, int digits, int mode);   // mode 0 half away from zero, 1 up (away), -1 down (toward)

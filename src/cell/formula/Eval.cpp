@@ -363,8 +363,12 @@ Value arith(Op op, const Value& a, const Value& b)
         return a;
     if (isError(b))
         return b;
-    if (op == Op::Concat)
-        return valueText(a) + valueText(b);
+    if (op == Op::Concat) {
+        QString t = valueText(a) + valueText(b);
+        if (t.size() > MaxTextLength)   // as spreadsheets limit a cell's text
+            return ErrorValue::Value;
+        return t;
+    }
     if (op >= Op::Eq) {
         const int c = compareValues(a, b);
         switch (op) {

@@ -1527,8 +1527,12 @@ Val fConcatenate(Ctx& c, const Node& call)
                 if (isError(x))
                     return Val(x);
                 out += valueText(x);
+                if (out.size() > MaxTextLength)
+                    return Val(ErrorValue::Value);
             }
     }
+    if (out.size() > MaxTextLength)
+        return Val(ErrorValue::Value);
     return Val(out);
 }
 
@@ -1628,8 +1632,10 @@ Val fSubstitute(Ctx& c, const Node& call)
         return Val(err);
     if (from.isEmpty())
         return Val(s);
-    if (!given(call, 3))
-        return Val(s.replace(from, to));
+    if (!given(call, 3)) {
+        s.replace(from, to);
+        return s.size() > MaxTextLength ? Val(ErrorValue::Value) : Val(s);
+    }
     if (which < 1)
         return Val(ErrorValue::Value);
     qsizetype at = -1;
@@ -1662,7 +1668,7 @@ Val fRept(Ctx& c, const Node& call)
     Value err;
     if (!text(c, call, 0, s, err) || !num(c, call, 1, n, err))
         return Val(err);
-    if (n < 0 || double(s.size()) * n > 32767)
+    if (n < 0 || double(s.size()) * n > double(MaxTextLength))
         return Val(ErrorValue::Value);
     return Val(s.repeated(qsizetype(n)));
 }
