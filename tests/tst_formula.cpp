@@ -280,6 +280,8 @@ private slots:
         row("FIND(\"b\",\"abc\")", "n:2");
         row("FIND(\"B\",\"abc\")", "e:#VALUE!");
         row("SEARCH(\"B\",\"abc\")", "n:2");
+        row("SEARCH(\"路?程\",\"公路工程\")", "n:2");
+        row("SEARCH(\"*x\",REPT(\"a\",30000))", "e:#VALUE!");
         row("REPT(\"*\",3)", "s:***");
         row("LEN(REPT(\"ab\",16000)&REPT(\"c\",767))", "n:32767");
         row("REPT(\"ab\",16000)&REPT(\"c\",768)", "e:#VALUE!");

@@ -1609,11 +1609,23 @@ Val findOf(Ctx& c, const Node& call, bool search)
         return Val(ErrorValue::Value);
     const qsizetype from = qsizetype(start) - 1;
     if (search && hasWildcard(needle)) {
-        for (qsizetype i = from; i <= hay.size(); ++i)
-            for (qsizetype len = 0; i + len <= hay.size(); ++len)
-                if (wildcardMatch(needle, QStringView(hay).mid(i, len)))
-                    return Val(double(i + 1));
-        return Val(ErrorValue::Value);
+        // * any run, ? one character, ~ takes the next literally: the leftmost match
+        QString pattern;
+        for (qsizetype i = 0; i < needle.size(); ++i) {
+            const QChar ch = needle[i];
+            if (ch == QLatin1Char('~') && i + 1 < needle.size())
+                pattern += QRegularExpression::escape(QString(needle[++i]));
+            else if (ch == QLatin1Char('*'))
+                pattern += QLatin1String(".*?");
+            else if (ch == QLatin1Char('?'))
+                pattern += QLatin1Char('.');
+            else
+                pattern += QRegularExpression::escape(QString(ch));
+        }
+        const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption
+                                                 | QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch m = re.match(hay, from);
+        return m.hasMatch() ? Val(double(m.capturedStart() + 1)) : Val(ErrorValue::Value);
     }
     const qsizetype at = hay.indexOf(needle, from, search ? Qt::CaseInsensitive : Qt::CaseSensitive);
     return at < 0 ? Val(ErrorValue::Value) : Val(double(at + 1));
