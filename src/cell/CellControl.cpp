@@ -206,7 +206,6 @@ CellControl::CellControl(QObject* parent)
 {
     m_wb = Workbook{};
     m_wb.sheets = {makeSheet(QStringLiteral("Sheet1"))};
-    connect(m_undo.get(), &QUndoStack::canUndoChanged, this, [this] { emit selectionChanged(); });
 }
 
 CellControl::~CellControl() = default;
