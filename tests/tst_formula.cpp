@@ -253,6 +253,8 @@ private slots:
         row("MOD(-3,2)", "n:1");
         row("MOD(5,0)", "e:#DIV/0!");
         row("PI()", "n:3.14159265358979");
+        row("ROUND(2.5,1E+300)+INDEX(E1:F3,1E+300,1E+300)", "e:#REF!");
+        row("DATE(1E+300,1,1)", "e:#NUM!");
         // text
         row("LEFT(\"合格率\",2)", "s:合格");
         row("RIGHT(\"abc\")", "s:c");

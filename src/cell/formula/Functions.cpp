@@ -25,6 +25,14 @@ int argc(const Node& call)
     return int(call.kids.size());
 }
 
+// A number argument as a whole number, kept within ±2^30 so that no conversion overflows.
+int toInt(double d)
+{
+    if (!(d == d))
+        return 0;
+    return int(std::clamp(std::trunc(d), -1073741824.0, 1073741824.0));
+}
+
 bool given(const Node& call, int i)
 {
     return i < argc(call) && call.kids[size_t(i)]->kind != Node::Missing;
@@ -595,7 +603,7 @@ Val lookupTable(Ctx& c, const Node& call, bool vertical)
     bool approx = true;
     if (given(call, 3) && !truth(sv(c, call, 3), approx, err))
         return Val(err);
-    const int k = int(std::trunc(idx));
+    const int k = toInt(idx);
     if (k < 1)
         return Val(ErrorValue::Value);
     if (k > (vertical ? g.cols() : g.rows()))
@@ -1150,7 +1158,7 @@ Val kth(Ctx& c, const Node& call, bool largest)
     double k;
     if (!num(c, call, 1, k, err))
         return Val(err);
-    const qint64 ki = qint64(std::ceil(k));
+    const qint64 ki = toInt(std::ceil(k));
     if (ki < 1 || ki > qint64(xs.size()))
         return Val(ErrorValue::Num);
     std::sort(xs.begin(), xs.end());
@@ -1221,7 +1229,7 @@ Val roundFamily(Ctx& c, const Node& call, int mode)
     Value err;
     if (!num(c, call, 0, x, err) || !numOr(c, call, 1, 0, d, err))
         return Val(err);
-    return numResult(excelRound(x, int(std::trunc(d)), mode));
+    return numResult(excelRound(x, toInt(d), mode));
 }
 
 Val fRound(Ctx& c, const Node& call) { return roundFamily(c, call, 0); }
@@ -1651,7 +1659,7 @@ Val fSubstitute(Ctx& c, const Node& call)
     if (which < 1)
         return Val(ErrorValue::Value);
     qsizetype at = -1;
-    for (int k = 0; k < int(which); ++k) {
+    for (int k = 0; k < toInt(which); ++k) {
         at = s.indexOf(from, at + 1);
         if (at < 0)
             return Val(s);
@@ -1669,7 +1677,7 @@ Val fReplace(Ctx& c, const Node& call)
         return Val(err);
     if (start < 1 || n < 0)
         return Val(ErrorValue::Value);
-    const qsizetype at = std::min<qsizetype>(qsizetype(start) - 1, s.size());
+    const qsizetype at = std::min<qsizetype>(toInt(start) - 1, s.size());
     return Val(s.replace(at, qsizetype(std::min<double>(n, double(s.size()))), with));
 }
 
@@ -1737,12 +1745,12 @@ Val fDate(Ctx& c, const Node& call)
     Value err;
     if (!num(c, call, 0, y, err) || !num(c, call, 1, m, err) || !num(c, call, 2, d, err))
         return Val(err);
-    int yi = int(std::trunc(y));
+    int yi = toInt(y);
     if (yi >= 0 && yi < 1900)
         yi += 1900;
     if (yi < 1900 || yi > 9999 || std::fabs(m) > 1e6 || std::fabs(d) > 1e8)
         return Val(ErrorValue::Num);
-    const double s = dateToSerial(yi, int(std::trunc(m)), int(std::trunc(d)));
+    const double s = dateToSerial(yi, toInt(m), toInt(d));
     if (!std::isfinite(s) || s < 0)
         return Val(ErrorValue::Num);
     return Val(s);
@@ -1800,7 +1808,7 @@ Val fWeekday(Ctx& c, const Node& call)
     if (!serialToDate(s, y, m, d))
         return Val(ErrorValue::Num);
     const int iso = QDate(y, m, d).dayOfWeek();   // 1 Monday .. 7 Sunday
-    switch (int(type)) {
+    switch (toInt(type)) {
     case 1: return Val(double(iso % 7 + 1));
     case 2: return Val(double(iso));
     case 3: return Val(double(iso - 1));
@@ -1922,7 +1930,7 @@ Val fIndex(Ctx& c, const Node& call)
     Value err;
     if (!numOr(c, call, 1, 0, rd, err) || !numOr(c, call, 2, 0, cd, err))
         return Val(err);
-    int r = int(std::trunc(rd)), k = int(std::trunc(cd));
+    int r = toInt(rd), k = toInt(cd);
     const Grid g = gridOf(c, v);
     if (!given(call, 2) && g.rows() == 1 && g.cols() > 1) {   // INDEX(A1:E1, 3) counts along the row
         k = r;
@@ -2012,7 +2020,7 @@ Val fChoose(Ctx& c, const Node& call)
     Value err;
     if (!num(c, call, 0, i, err))
         return Val(err);
-    const int k = int(std::trunc(i));
+    const int k = toInt(i);
     if (k < 1 || k >= argc(call))
         return Val(ErrorValue::Value);
     return ev(c, call, k);
