@@ -90,6 +90,38 @@ private:
     std::function<QString()> m_user;
 };
 
+// A library tree whose one column is as wide as its longest visible name, and never narrower than the view: long
+// names scroll sideways, and the selection bar still spans the whole row.
+class LibraryTreeView final : public QTreeView {
+public:
+    LibraryTreeView()
+    {
+        header()->setStretchLastSection(false);
+        header()->setSectionResizeMode(QHeaderView::Interactive);
+        connect(this, &QTreeView::expanded, this, &LibraryTreeView::fitColumn);
+        connect(this, &QTreeView::collapsed, this, &LibraryTreeView::fitColumn);
+    }
+    void setModel(QAbstractItemModel* model) override
+    {
+        QTreeView::setModel(model);
+        connect(model, &QAbstractItemModel::modelReset, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
+        connect(model, &QAbstractItemModel::dataChanged, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
+    }
+    void fitColumn()
+    {
+        const int content = sizeHintForColumn(0);
+        setColumnWidth(0, std::max(content, viewport()->width()));
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QTreeView::resizeEvent(event);
+        fitColumn();
+    }
+};
+
 // The title bar of a tree panel: its caption and the hide button "隐藏".
 QWidget* titleBar(const QString& title, QToolButton*& hide)
 {
@@ -163,7 +195,7 @@ TMainFrm::~TMainFrm() = default;
 QWidget* TMainFrm::buildTreePanel(Library library, const QString& title, QTreeView*& tree, QToolButton*& hideButton)
 {
     auto* panel = new QWidget;
-    tree = new QTreeView;
+    tree = new LibraryTreeView;
     tree->setObjectName(library == Library::Moban    ? QStringLiteral("tvMoban")
                         : library == Library::ZiLiao ? QStringLiteral("tvZiLiao")
                                                      : QStringLiteral("tvGuiDang"));
@@ -175,9 +207,6 @@ QWidget* TMainFrm::buildTreePanel(Library library, const QString& title, QTreeVi
     tree->setIconSize(QSize(16, 16));
     tree->setUniformRowHeights(true);
     tree->setExpandsOnDoubleClick(false);
-    // Long names scroll sideways instead of being cut.
-    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tree->header()->setStretchLastSection(false);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);

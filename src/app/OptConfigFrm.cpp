@@ -23,6 +23,7 @@ TOptConfigFrm::TOptConfigFrm(OptionLists& lists, Prompter& prompter, QWidget* pa
     m_fields = new QListWidget;
     m_fields->addItems(HeaderFields::names());
     m_fields->setFixedWidth(150);
+    m_fields->setMinimumHeight(m_fields->sizeHintForRow(0) * HeaderFields::Count + 2 * m_fields->frameWidth() + 2);
     m_items = new QListWidget;
     m_items->setMinimumWidth(260);
 

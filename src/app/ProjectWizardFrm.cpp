@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -28,6 +29,24 @@ class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// Shows each item with the picture of its kind.
+class NodeIconDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int image = index.data(LibraryTreeModel::IconIndexRole).toInt();
+        if (image >= 0) {
+            option->features |= QStyleOptionViewItem::HasDecoration;
+            option->icon = IconFactory::nodeIcon(image);
+            option->decorationSize = QSize(16, 16);
+        }
+    }
 };
 
 } // namespace
@@ -120,6 +139,7 @@ TProjectWizardFrm::TProjectWizardFrm(TDataPoolDM& dm, Prompter& prompter, QWidge
     m_tree = new QTreeView;
     m_tree->setHeaderHidden(true);
     m_tree->setModel(&m_wizard.tree());
+    m_tree->setItemDelegate(new NodeIconDelegate(m_tree));
     auto* treeLabel = new QLabel(QStringLiteral("新建工程时自动生成的条目(&L):"));
     treeLabel->setBuddy(m_tree);
     auto* secondLayout = new QVBoxLayout(second);
