@@ -130,6 +130,10 @@ int cellSize(CliContext& ctx)
     control.SetCols(cols + 1, sheet);
     control.SetRows(rows + 1, sheet);
     saveTable(control);
+    if (ctx.opt.json)
+        ctx.printJson(QJsonObject{{QStringLiteral("cols"), cols}, {QStringLiteral("rows"), rows}});
+    else
+        ctx.print(QStringLiteral("表页尺寸：%1 列 × %2 行").arg(cols).arg(rows));
     return 0;
 }
 
