@@ -9,6 +9,7 @@
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
 #include "trees/NodeKinds.h"
+#include "trees/OwnerRename.h"
 #include "users/WindowLayoutData.h"
 
 #include <QAction>
@@ -999,6 +1000,11 @@ void TMainFrm::notAvailable(const QString& actionName)
         if (QAction* a = acts->action(actionName))
             caption = a->toolTip();
     m_s.prompter->inform(caption, QStringLiteral("此功能尚未提供。"));
+}
+
+void TMainFrm::OwnerRenameHook(const QString& newName)
+{
+    ::OwnerRenameHook(*m_s.dm, m_s.login->opName, m_ziLiao.rows, m_guiDang.rows, newName);
 }
 
 void TMainFrm::LoadHeaderValues(const NodeRecord&)

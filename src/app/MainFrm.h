@@ -122,6 +122,10 @@ public:
     // Double-click on a table node: the designer (not available yet) after the file check.
     void OpenInDesigner(Library library, const QModelIndex& node);
 
+    // User management calls this when the logged-in user renames himself: his project and archive rows move to the
+    // new name (the caller then replaces LoginInfo.opName).
+    void OwnerRenameHook(const QString& newName);
+
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);
 
