@@ -409,7 +409,9 @@ private slots:
         d.SortCol(1, 2, 1, 2, 3, 3);
         QCOMPARE(row(d, 2, 1, 3), QStringLiteral("1 2 3"));
         QCOMPARE(row(d, 3, 1, 3), QStringLiteral("_ _ x"));
-        // A single cell does nothing; a range through a merged block is refused.
+        // A key outside the range and a single cell do nothing; a range through a merged block is refused.
+        d.SortCol(0, 9, 1, 2, 3, 3);
+        QCOMPARE(row(d, 2, 1, 3), QStringLiteral("1 2 3"));
         d.SortRow(1, 1, 1, 2, 1, 2);
         QCOMPARE(d.IsModified(), 1);
         d.MergeCells(2, 5, 3, 5);

@@ -1090,7 +1090,7 @@ void CellControl::SortRow(int order, int key, int col1, int row1, int col2, int 
     const int sheet = m_wb.curSheet;
     const Sheet& cur = m_wb.sheets.at(sheet);
     const Range r = clipped(normalized(col1, row1, col2, row2), cur);
-    if (r.isEmpty() || r.height() < 2 || key < 1 || key >= cur.cols)
+    if (r.isEmpty() || r.height() < 2 || key < r.col1 || key > r.col2)
         return;
     for (const Range& m : cur.merges)
         if (m.intersects(r))
@@ -1118,7 +1118,7 @@ void CellControl::SortCol(int order, int key, int col1, int row1, int col2, int 
     const int sheet = m_wb.curSheet;
     const Sheet& cur = m_wb.sheets.at(sheet);
     const Range r = clipped(normalized(col1, row1, col2, row2), cur);
-    if (r.isEmpty() || r.width() < 2 || key < 1 || key >= cur.rows)
+    if (r.isEmpty() || r.width() < 2 || key < r.row1 || key > r.row2)
         return;
     for (const Range& m : cur.merges)
         if (m.intersects(r))

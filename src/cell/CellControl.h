@@ -133,8 +133,8 @@ public:
     // ---- Sorting (current sheet) ----------------------------------------------------------------------------
     // SortRow: reorders the rows of the range by the values in column `key`; SortCol: reorders the columns of the
     // range by the values in row `key`. order 1 ascending, 0 descending. Numbers before texts, blanks always
-    // last, equal keys keep their order; formats move with the cells. A range that cuts through a merged block is
-    // refused with QuelmarError.
+    // last, equal keys keep their order; formats move with the cells. The key must lie inside the range (else
+    // nothing happens); a range that touches a merged block is refused with QuelmarError.
     void SortRow(int order, int key, int col1, int row1, int col2, int row2);
     void SortCol(int order, int key, int col1, int row1, int col2, int row2);
 
