@@ -131,10 +131,12 @@ void CellView::setControl(CellControl* control)
             closeEditors();
             horizontalScrollBar()->setValue(0);
             verticalScrollBar()->setValue(0);
+            m_lastCol = m_lastRow = 0;   // a new workbook: show its current cell
             updateScrollBars();
             onSelectionChanged();
         });
     }
+    m_lastCol = m_lastRow = 0;
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     updateScrollBars();

@@ -2,6 +2,7 @@
 
 #include "cell/PageRenderer.h"
 #include "cell/view/PageSetupDialog.h"
+#include "core/QuelmarError.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -47,7 +48,14 @@ int WidgetPrintBackend::printSheet(CellControl& control, int withDialog, int she
     PageRenderer renderer(control.workbook(), sheet);
     // Without a print system that makes copies, the copies are sent as repeated pages.
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
-    return renderer.print(printer, copies) ? 1 : 0;
+    if (!renderer.print(printer, copies)) {
+        // Printing nothing without a word would look like success to the user.
+        if (printer.printerName().isEmpty() && printer.outputFileName().isEmpty())
+            throw QuelmarError(QStringLiteral("无法打印：系统中没有可用的打印机。"));
+        throw QuelmarError(QStringLiteral("打印失败：无法向打印机“%1”输出。")
+                               .arg(printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName()));
+    }
+    return 1;
 }
 
 void WidgetPrintBackend::preview(CellControl& control, int sheet)

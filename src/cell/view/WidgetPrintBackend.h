@@ -10,6 +10,9 @@ namespace cell {
 
 class WidgetPrintBackend final : public CellPrintBackend {
 public:
+    // 1 = printed, 0 = the print dialog was cancelled. A printer that cannot be printed on (none installed, or
+    // unreachable) throws QuelmarError with a message for the user.
+
     int printSheet(CellControl& control, int withDialog, int sheet) override;
     void preview(CellControl& control, int sheet) override;
     void pageSetup(CellControl& control) override;
