@@ -27,7 +27,7 @@ private slots:
     void initTestCase()
     {
         m_dir = m_tmp.path() + QStringLiteral("/prog");
-        const CliRun r = runQuelmarCli({QStringLiteral("init"), m_dir, QStringLiteral("--sample")});
+        const CliRun r = runQuelmarCli({QStringLiteral("init"), m_dir});   // the plain folder, no demo template
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         // Users and rows for the later cases, written through the data module.
         TDataPoolDM dm(m_dir + QStringLiteral("/vesk.mdb"));
