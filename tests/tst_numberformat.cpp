@@ -25,6 +25,8 @@ class TestNumberFormat : public QObject {
 private slots:
     void general_data();
     void general();
+    void narrowGeneral_data();
+    void narrowGeneral();
     void numbers_data();
     void numbers();
     void dateStyles_data();
@@ -58,6 +60,32 @@ void TestNumberFormat::general()
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(displayText(Value(value), CellFormat{}), text);
+}
+
+void TestNumberFormat::narrowGeneral_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("maxChars");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("fits") << 12.5 << 8 << "12.5";
+    QTest::newRow("fewer decimals") << 6.0 / 7.0 << 8 << "0.857143";
+    QTest::newRow("negative") << -6.0 / 7.0 << 6 << "-0.857";
+    QTest::newRow("rounds up") << 9.9999 << 4 << "10";
+    QTest::newRow("integer part only") << 12345.678 << 5 << "12346";
+    QTest::newRow("integer to scientific") << 123456789.0 << 6 << "1E+08";
+    QTest::newRow("scientific with decimals") << 123456789.0 << 7 << "1.2E+08";
+    QTest::newRow("nothing fits") << -123456789.0 << 4 << "-1E+08";   // the caller shows ####
+    QTest::newRow("small loses nothing") << 0.0000123 << 8 << "1.23E-05";
+    QTest::newRow("tiny fraction") << 0.00012 << 6 << "0.0001";
+    QTest::newRow("tiny fraction narrower") << 0.00012 << 5 << "1E-04";
+}
+
+void TestNumberFormat::narrowGeneral()
+{
+    QFETCH(double, value);
+    QFETCH(int, maxChars);
+    QFETCH(QString, text);
+    QCOMPARE(generalNumberText(value, maxChars), text);
 }
 
 void TestNumberFormat::numbers_data()

@@ -128,6 +128,7 @@ private slots:
     void mergedBlocksStayWhole();
     void fitToWidthAndPrintArea();
     void picturesBordersNoGrid();
+    void narrowColumns();
     void emptySheetAndFailures();
 
 private:
@@ -355,6 +356,25 @@ void TestPdf::picturesBordersNoGrid()
         QCOMPARE(page.pixel(x, 8 * 22 + 11), qRgb(255, 255, 255));
     for (int y = 1; y < 9 * 22; ++y)
         QCOMPARE(page.pixel(72 / 2, y), qRgb(255, 255, 255));
+}
+
+void TestPdf::narrowColumns()
+{
+    // A general number gives up decimals to fit its column; a number with fixed decimals that cannot fit shows
+    // #### rather than a cut-off figure.
+    Workbook wb;
+    Sheet s = makeSheet(QStringLiteral("Sheet1"), 3, 3);
+    s.colWidths[1] = 50;
+    s.colWidths[2] = 30;
+    setNumber(s, 1, 1, 6.0 / 7.0);
+    setNumber(s, 2, 1, 1234567.891, NumNumber);
+    s.cellRef(2, 1).format.decimals = 2;
+    wb.sheets[0] = s;
+    const QString pdf = m_dir.filePath(QStringLiteral("narrow.pdf"));
+    exportSheetToPdf(wb, 0, pdf);
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.contains(QStringLiteral("0.857")) && !text.contains(QStringLiteral("0.857142857")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("###")) && !text.contains(QStringLiteral("1234")), qPrintable(text));
 }
 
 void TestPdf::emptySheetAndFailures()

@@ -207,6 +207,44 @@ QString generalNumberText(double v)
     return fixedText(v, -1, false, generalDecimals(a));
 }
 
+QString generalNumberText(double v, int maxChars)
+{
+    QString full = generalNumberText(v);
+    if (full.size() <= maxChars || !std::isfinite(v))
+        return full;
+    const double a = std::fabs(v);
+    const int sign = v < 0 ? 1 : 0;
+    if (!needsScientific(a)) {
+        const int intDigits = a >= 1 ? int(std::floor(std::log10(a))) + 1 : 1;
+        if (intDigits + sign <= maxChars) {
+            const int decimals = std::max(0, maxChars - sign - intDigits - 1);
+            QString s = fixedText(v, -1, false, decimals);
+            // Rounding may carry into a new digit (9.99 -> 10); a number that rounds to nothing is shown in
+            // scientific notation instead.
+            const bool lost = a != 0 && s.count(QLatin1Char('0')) + s.count(QLatin1Char('.')) + sign == s.size();
+            if (s.size() <= maxChars && !lost)
+                return s;
+        }
+    }
+    // Scientific: one digit, the point and as many decimals as fit before "E+nn".
+    QString best;
+    for (int decimals = 5; decimals >= 0; --decimals) {
+        QString s = QString::number(v, 'E', decimals);
+        const int e = int(s.indexOf(QLatin1Char('E')));
+        QString mant = s.left(e);
+        if (mant.contains(QLatin1Char('.'))) {
+            while (mant.endsWith(QLatin1Char('0')))
+                mant.chop(1);
+            if (mant.endsWith(QLatin1Char('.')))
+                mant.chop(1);
+        }
+        best = mant + s.mid(e);
+        if (best.size() <= maxChars)
+            return best;
+    }
+    return best;
+}
+
 QString formatNumber(double v, const CellFormat& f)
 {
     if (!std::isfinite(v))

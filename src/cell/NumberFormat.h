@@ -17,6 +17,9 @@ QString displayText(const Value& value, const CellFormat& format);
 // A number as the general format shows it: no trailing zeros, about ten significant digits, scientific notation
 // only for very large or very small magnitudes.
 QString generalNumberText(double v);
+// The same within `maxChars` characters, as a narrow column shows it: fewer decimals, then scientific notation.
+// May still be longer when nothing shorter represents the number (the caller then shows ####).
+QString generalNumberText(double v, int maxChars);
 // A number under number type 1, 2 or 5 (decimals, thousands separator, currency symbol, percent).
 QString formatNumber(double v, const CellFormat& format);
 // A date serial (days since 1899-12-30, the fraction is the time of day) in date style 1..21 / time style 1..10.

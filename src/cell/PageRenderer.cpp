@@ -268,6 +268,15 @@ void SheetPainter::paintText(QPainter& p, const Block& b, const QRectF& clip) co
         if (text.size() * font.pixelSize() * 0.75 > room
             && QFontMetricsF(font).horizontalAdvance(text) > room + 0.5) {
             const QFontMetricsF fm(font);
+            // A number in the general format gives up decimals to fit, as in any spreadsheet.
+            if (c->format.numType == NumGeneral && c->format.decimals < 0 && c->format.separator != 2) {
+                const double digit = std::max(1.0, fm.horizontalAdvance(QLatin1Char('0')));
+                text = generalNumberText(std::get<double>(c->value), std::max(1, int(room / digit)));
+            }
+        }
+        if (text.size() * font.pixelSize() * 0.75 > room
+            && QFontMetricsF(font).horizontalAdvance(text) > room + 0.5) {
+            const QFontMetricsF fm(font);
             text = QString(std::max(1, int(room / std::max(1.0, fm.horizontalAdvance(QLatin1Char('#'))))),
                            QLatin1Char('#'));
         }
