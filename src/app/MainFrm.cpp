@@ -585,6 +585,7 @@ void TMainFrm::LoadUserData(QWidget* splash)
     // The window opens with the project root selected, so its toolbar offers what the root allows.
     if (m_ziLiao.tree.rowCount() > 0)
         selectNode(Library::ZiLiao, m_ziLiao.tree.index(0, 0));
+    tvZiLiao->setFocus();
 }
 
 void TMainFrm::menusByUserType()
@@ -604,12 +605,17 @@ void TMainFrm::LoadWindowLayout()
 {
     const WindowLayout layout = LoadWindowLayoutData(*m_s.dm, *m_s.login, cdsOwnerConfig);
     setWindowState(Qt::WindowNoState);
+    const QScreen* screen = this->screen() ? this->screen() : QApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect();
     if (layout.isNormal) {
-        setGeometry(layout.geometry);
+        QRect g = layout.geometry;
+        // A window left on a screen that is no longer there comes back to the work area.
+        if (work.isValid() && !work.intersects(g))
+            g.moveTopLeft(work.topLeft());
+        setGeometry(g);
     } else {
         // The window fills the screen's work area; its state stays normal.
-        const QScreen* screen = this->screen() ? this->screen() : QApplication::primaryScreen();
-        setGeometry(screen ? screen->availableGeometry() : layout.geometry);
+        setGeometry(work.isValid() ? work : layout.geometry);
     }
     m_zPanelSize = layout.zPanelSize;
     setPanelShown(Library::ZiLiao, true);

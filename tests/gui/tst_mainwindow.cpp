@@ -92,6 +92,7 @@ private slots:
     void layoutStoredAndLoaded_data();
     void layoutStoredAndLoaded();
     void standardUserKeepsTemplatePanelSize();
+    void windowOffScreenComesBack();
     void closeAsksFirst();
     void splashIsItsPicture();
     void engineViewerCountsOnlyEdits();
@@ -530,6 +531,17 @@ void TestMainWindow::standardUserKeepsTemplatePanelSize()
     after.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Li")));
     QCOMPARE(after.value(after.rows().first(), QStringLiteral("MPanelSize")).toInt(), mPanel);
     QCOMPARE(after.value(after.rows().first(), QStringLiteral("FrmWidth")).toInt(), 800);
+}
+
+void TestMainWindow::windowOffScreenComesBack()
+{
+    openWindow();
+    m_main->setGeometry(QRect(QPoint(20000, 15000), QSize(700, 500)));
+    m_main->SaveWindowLayout();
+    m_main->closeWithoutQuery();
+    openWindow();
+    const QRect work = m_main->screen()->availableGeometry();
+    QCOMPARE(m_main->geometry(), QRect(work.topLeft(), QSize(700, 500)));
 }
 
 void TestMainWindow::closeAsksFirst()
