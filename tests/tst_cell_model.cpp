@@ -333,6 +333,7 @@ private slots:
         c.SetRows(0, 0);
         QCOMPARE(c.GetRows(0), 2);
         QVERIFY_THROWS_EXCEPTION(QuelmarError, c.InsertCol(1, 1, 0));
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, c.InsertRow(1, INT_MAX, 0));   // no overflow of the count
         QVERIFY_THROWS_EXCEPTION(QuelmarError, c.DeleteRow(1, 1, 0));
     }
 

@@ -981,7 +981,7 @@ void CellControl::InsertCol(int index, int count, int sheet)
     const Sheet* sh = sheetPtr(sheet);
     if (!sh || count <= 0)
         return;
-    if (sh->cols - 1 + count > MaxCols)
+    if (count > MaxCols || sh->cols - 1 + count > MaxCols)
         throw QuelmarError(QStringLiteral("表格最多 %1 列，不能再插入 %2 列。").arg(MaxCols).arg(count));
     moveStructure(sheet, false, qBound(1, index, sh->cols), count);
 }
@@ -1002,7 +1002,7 @@ void CellControl::InsertRow(int index, int count, int sheet)
     const Sheet* sh = sheetPtr(sheet);
     if (!sh || count <= 0)
         return;
-    if (sh->rows - 1 + count > MaxRows)
+    if (count > MaxRows || sh->rows - 1 + count > MaxRows)
         throw QuelmarError(QStringLiteral("表格最多 %1 行，不能再插入 %2 行。").arg(MaxRows).arg(count));
     moveStructure(sheet, true, qBound(1, index, sh->rows), count);
 }
