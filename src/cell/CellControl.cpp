@@ -1535,28 +1535,23 @@ void CellControl::ClearSelection(int flag)
     if (r.isEmpty() || !(flag & 63))
         return;
     editSheet(sheet, tr("清除"), [&](Sheet& sh) {
-        for (int c = r.col1; c <= r.col2; ++c)
-            for (int rr = r.row1; rr <= r.row2; ++rr) {
-                const quint32 k = Sheet::key(c, rr);
-                auto it = sh.cells.find(k);
-                if (it == sh.cells.end())
-                    continue;
-                if (flag & 32) {
-                    sh.cells.erase(it);
-                    continue;
-                }
-                Cell& cell = it.value();
-                if ((flag & 1) || ((flag & 2) && !cell.formula.isEmpty())) {
-                    cell.formula.clear();
-                    cell.value = Empty{};
-                }
-                if (flag & 4)
-                    cell.hyperlink.clear();
-                if (flag & 8)
-                    cell.format = CellFormat{};
-                if (isDefaultCell(cell))
-                    sh.cells.erase(it);
+        // Over the stored cells, not the rectangle: clearing a selected whole sheet costs what the sheet holds.
+        sh.cells.removeIf([&](const QHash<quint32, Cell>::iterator& it) {
+            if (!r.contains(Sheet::keyCol(it.key()), Sheet::keyRow(it.key())))
+                return false;
+            if (flag & 32)
+                return true;
+            Cell& cell = it.value();
+            if ((flag & 1) || ((flag & 2) && !cell.formula.isEmpty())) {
+                cell.formula.clear();
+                cell.value = Empty{};
             }
+            if (flag & 4)
+                cell.hyperlink.clear();
+            if (flag & 8)
+                cell.format = CellFormat{};
+            return isDefaultCell(cell);
+        });
         if (flag & (16 | 32))
             sh.pictures.removeIf([&](const Picture& p) { return p.anchor.intersects(r); });
         return false;
