@@ -162,6 +162,18 @@ void TestCellView::editAndCancel()
     QTest::keyClicks(m_view->textEditor(), "1");
     QTest::keyClick(m_view->textEditor(), Qt::Key_Return);
     QCOMPARE(text(4, 4), QStringLiteral("15"));
+
+    // Alt+Enter breaks the line inside the cell; editing it again shows both lines.
+    go(6, 6);
+    QTest::keyClicks(m_view, "a");
+    QTest::keyClick(m_view->textEditor(), Qt::Key_Return, Qt::AltModifier);
+    QTest::keyClicks(m_view->textEditor(), "b");
+    QTest::keyClick(m_view->textEditor(), Qt::Key_Return);
+    QCOMPARE(text(6, 6), QStringLiteral("a\nb"));
+    go(6, 6);
+    QTest::keyClick(m_view, Qt::Key_F2);
+    QVERIFY(m_view->textEditor()->height() > m_view->cellRect(6, 6).height());
+    QTest::keyClick(m_view->textEditor(), Qt::Key_Escape);
 }
 
 void TestCellView::lockedAndReadOnly()

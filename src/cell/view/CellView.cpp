@@ -845,6 +845,11 @@ void CellView::editCurrentCell(const QString& typed, bool replace)
     const int textWidth = QFontMetrics(f).horizontalAdvance(m_editor->toPlainText()) + 12;
     if (textWidth > r.width() && !(c && (c->format.textStyle & 2)))
         r.setWidth(std::min(textWidth, std::max(r.width(), viewport()->width() - r.left())));
+    // Every line of a text with line breaks stays in sight.
+    const int lines = int(m_editor->toPlainText().count(QLatin1Char('\n'))) + 1;
+    const int needHeight = lines * QFontMetrics(f).lineSpacing() + 4;
+    if (lines > 1 && needHeight > r.height())
+        r.setHeight(std::min(needHeight, std::max(r.height(), viewport()->height() - r.top())));
     m_editor->setGeometry(r);
     m_editor->installEventFilter(this);
     connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
