@@ -16,6 +16,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -25,18 +26,22 @@ const QString kTableExt = QStringLiteral(".cll");
 // never leaves half a file under the node's name; the copy is writable whatever the source was.
 bool copyNodeFile(const QString& from, const QString& to)
 {
-    const QString part = to + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(from, part))
-        return false;
-    QFile copy(part);
-    copy.setPermissions(copy.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    if (QFileInfo::exists(to) && !QFile::remove(to)) {
-        QFile::remove(part);
+    namespace fs = std::filesystem;
+    const fs::path source(from.toStdU16String());
+    const fs::path target(to.toStdU16String());
+    fs::path part = target;
+    part += u".part";
+    std::error_code ec;
+    fs::remove(part, ec);
+    // copy_file lets the kernel copy the bytes; QFile::copy would go through a temporary file of its own.
+    if (!fs::copy_file(source, part, fs::copy_options::overwrite_existing, ec)) {
+        fs::remove(part, ec);
         return false;
     }
-    if (!QFile::rename(part, to)) {
-        QFile::remove(part);
+    fs::permissions(part, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::rename(part, target, ec);
+    if (ec) {
+        fs::remove(part, ec);
         return false;
     }
     return true;
@@ -46,17 +51,11 @@ bool ownsFileInTemplate(int typeId) { return typeId == 5 || typeId == 11 || type
 bool ownsFillInTemplate(int typeId) { return typeId == 5 || typeId == 11; }
 bool ownsFillInProject(int typeId) { return typeId == 5 || typeId == 6 || typeId == 7 || typeId == 11; }
 
+// The template record's BeFilledN, RowN and ColN unchanged, under the new ID.
 QVariantMap fillValuesFrom(const RowSet& rows, RowSet::RowId id, int newId)
 {
-    QVariantMap v{{QStringLiteral("ID"), newId}};
-    for (int n = 1; n <= HeaderFields::Count; ++n) {
-        const QString be = QStringLiteral("BeFilled%1").arg(n);
-        const QString row = QStringLiteral("Row%1").arg(n);
-        const QString col = QStringLiteral("Col%1").arg(n);
-        v.insert(be, rows.value(id, be).toBool());
-        v.insert(row, rows.value(id, row));
-        v.insert(col, rows.value(id, col));
-    }
+    QVariantMap v = rows.valueMap(id);
+    v.insert(QStringLiteral("ID"), newId);
     return v;
 }
 
