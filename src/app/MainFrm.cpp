@@ -563,10 +563,12 @@ void TMainFrm::LoadUserData(QWidget* splash)
     LoadWindowLayout();
     repaintSplash();
 
-    // The viewer's table of the previous user is closed (after asking about unsaved changes).
-    offerToSaveViewer(m_ziLiaoPane->viewer());
-    m_ziLiaoPane->viewer().ResetContent();
-    m_ziLiaoPane->showPage(ContentPane::Page::NodeInfo);
+    // Nothing of the previous user stays on screen (his changed tables were offered for saving at log-out).
+    for (ContentPane* pane : {m_mobanPane, m_ziLiaoPane}) {
+        pane->viewer().ResetContent();
+        pane->documents().clear();
+        pane->showPage(ContentPane::Page::NodeInfo);
+    }
     m_status0->clear();
     m_status1->clear();
 
@@ -689,6 +691,8 @@ void TMainFrm::miLogoutClick()
 {
     if (!ShowLogoutDialog(this))
         return;
+    if (!SaveChangedTables())
+        return;
     if (m_logoutHandler)
         m_logoutHandler();
 }
@@ -710,9 +714,22 @@ void TMainFrm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Changed tables are not dropped silently; a table that cannot be saved keeps the window open.
+    if (!SaveChangedTables()) {
+        event->ignore();
+        return;
+    }
     // A failure to store the layout is shown, and the window still closes.
     run([this] { SaveWindowLayout(); });
     event->accept();
+}
+
+bool TMainFrm::SaveChangedTables()
+{
+    return QuelmarApplication::guarded([this] {
+        offerToSaveViewer(m_mobanPane->viewer());
+        offerToSaveViewer(m_ziLiaoPane->viewer());
+    });
 }
 
 // ---------------------------------------------------------------------------------------------------------------

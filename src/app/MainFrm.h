@@ -47,6 +47,9 @@ public:
     void SaveWindowLayout();
     // What "注销(&L)..." does after the user confirmed (the start-up sequence runs the re-login).
     void setLogoutHandler(std::function<void()> handler) { m_logoutHandler = std::move(handler); }
+    // Before the window closes or the user logs out: each viewer holding a changed table asks whether to save it.
+    // False when a save failed (the table stays, and the caller does not go on).
+    bool SaveChangedTables();
     // Closes without the close question and without storing the layout (a cancelled re-login ends the program).
     void closeWithoutQuery();
 

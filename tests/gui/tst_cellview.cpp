@@ -217,6 +217,13 @@ void TestCellView::keyboardNavigation_data()
     QTest::newRow("ctrl home") << int(Qt::Key_Home) << int(Qt::ControlModifier) << 7 << 9 << 1 << 1;
     QTest::newRow("ctrl end") << int(Qt::Key_End) << int(Qt::ControlModifier) << 2 << 2 << 10 << 30;
     QTest::newRow("page down") << int(Qt::Key_PageDown) << none << 3 << 1 << 3 << -1;
+    // Ctrl+arrow: to the end of the filled run (C3:C6), across blanks to the next filled cell (C12), to the edge.
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("ctrl down in run") << int(Qt::Key_Down) << ctrl << 3 << 3 << 3 << 6;
+    QTest::newRow("ctrl down to next") << int(Qt::Key_Down) << ctrl << 3 << 6 << 3 << 12;
+    QTest::newRow("ctrl down to edge") << int(Qt::Key_Down) << ctrl << 3 << 12 << 3 << 30;
+    QTest::newRow("ctrl up from blank") << int(Qt::Key_Up) << ctrl << 3 << 20 << 3 << 12;
+    QTest::newRow("ctrl right empty row") << int(Qt::Key_Right) << ctrl << 1 << 2 << 10 << 2;
     // Merged block B8:C9: moving into it lands on its top-left, moving out leaves from its far edge.
     QTest::newRow("into merge") << int(Qt::Key_Right) << none << 1 << 9 << 2 << 8;
     QTest::newRow("out of merge right") << int(Qt::Key_Right) << none << 2 << 8 << 4 << 8;
@@ -232,6 +239,8 @@ void TestCellView::keyboardNavigation()
     QFETCH(int, toCol);
     QFETCH(int, toRow);
     m_control->MergeCells(2, 8, 3, 9);
+    for (int r : {3, 4, 5, 6, 12})
+        m_control->SetCellDouble(3, r, sheet(), r);
     go(fromCol, fromRow);
     QTest::keyClick(m_view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(current().col, toCol);

@@ -553,8 +553,20 @@ void TestMainWindow::closeAsksFirst()
     QVERIFY(!m_main->close());
     QCOMPARE(m_prompter.events.last().caption, QStringLiteral("确认"));
     QCOMPARE(m_prompter.events.last().text, QStringLiteral("您要退出系统吗？"));
+    // A changed table is offered for saving before the window goes; a failed save keeps the window open.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    v.modified = true;
+    v.saveResult = 0;
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    QVERIFY(!m_main->close());
+    QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+    v.saveResult = 1;
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
     m_prompter.answers.enqueue(Prompter::Answer::Yes);
     QVERIFY(m_main->close());
+    QVERIFY(v.calls.endsWith(QStringLiteral("SaveFile 2.cll 0")));
     RowSet row;
     row.load(m_folder->dm().GetOwnerConfigData(QStringLiteral("Admin")));
     QCOMPARE(row.value(row.rows().first(), QStringLiteral("FrmLeft")).toInt(), 50);
