@@ -735,6 +735,32 @@ void CellView::moveCurrent(int dCol, int dRow, bool extend)
     setCurrent(col, row, extend);
 }
 
+void CellView::jump(int dCol, int dRow, bool extend)
+{
+    const Sheet* s = sheet();
+    if (!s)
+        return;
+    auto filled = [s](int c, int r) {
+        const Cell* cell = s->cellAt(c, r);
+        return cell && !cell->isBlank();
+    };
+    auto inside = [s](int c, int r) { return c >= 1 && r >= 1 && c < s->cols && r < s->rows; };
+    int col = extend ? m_extCol : s->curCol, row = extend ? m_extRow : s->curRow;
+    // To the edge of the data block the cell is in, or across blanks to the next filled cell, or to the sheet's
+    // edge, as spreadsheets do with Ctrl and an arrow.
+    const bool fromFilled = filled(col, row) && inside(col + dCol, row + dRow) && filled(col + dCol, row + dRow);
+    while (inside(col + dCol, row + dRow)) {
+        const bool next = filled(col + dCol, row + dRow);
+        if (fromFilled && !next)
+            break;
+        col += dCol;
+        row += dRow;
+        if (!fromFilled && next)
+            break;
+    }
+    setCurrent(col, row, extend);
+}
+
 void CellView::onSelectionChanged()
 {
     const Sheet* s = sheet();
@@ -1044,6 +1070,24 @@ void CellView::keyPressEvent(QKeyEvent* event)
         return;
     }
     const int pageRows = std::max(1, verticalScrollBar()->pageStep());
+    if (ctrl && !(event->modifiers() & Qt::AltModifier)) {
+        switch (event->key()) {
+        case Qt::Key_Left:
+            jump(-1, 0, shift);
+            return;
+        case Qt::Key_Right:
+            jump(1, 0, shift);
+            return;
+        case Qt::Key_Up:
+            jump(0, -1, shift);
+            return;
+        case Qt::Key_Down:
+            jump(0, 1, shift);
+            return;
+        default:
+            break;
+        }
+    }
     switch (event->key()) {
     case Qt::Key_Left:
         moveCurrent(-1, 0, shift);

@@ -107,6 +107,7 @@ private:
     bool isLocked(int col, int row) const;
 
     void moveCurrent(int dCol, int dRow, bool extend);
+    void jump(int dCol, int dRow, bool extend);   // Ctrl+arrow
     void setCurrent(int col, int row, bool extend);
     Range expandToMerges(Range r) const;
     void selectTo(int col, int row);
