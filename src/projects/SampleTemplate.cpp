@@ -139,7 +139,7 @@ FillPositions drawHeader(FormDrawer& d, const SampleForm& f)
     const HeaderRow rows[] = {
         {"工程名称", 1, "施工单位", 10},
         {"监理单位", 2, "合同段", 0},
-        {"分项工程名称", 0, "桩号及部位", 0},
+        {f.items.isEmpty() ? "工程部位" : "分项工程名称", 0, "桩号及部位", 0},
         {"项目经理", 3, "检验日期", 0},
     };
     int r = 3;
@@ -154,7 +154,8 @@ FillPositions drawHeader(FormDrawer& d, const SampleForm& f)
             setPosition(p, h.rightField, QStringLiteral("I"), r);
         ++r;
     }
-    d.put(3, 5, QString::fromUtf8(f.name).remove(QStringLiteral("质量检验表")).remove(QStringLiteral("检验表")));
+    if (!f.items.isEmpty())
+        d.put(3, 5, QString::fromUtf8(f.name).remove(QStringLiteral("质量检验表")));
     d.put(9, 6, QStringLiteral("    年    月    日"));
     return p;
 }
