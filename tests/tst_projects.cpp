@@ -368,11 +368,11 @@ void TestProjects::pendingFillRunsOnce()
     QVERIFY(QFile::copy(f.paths().BlankTableFile, path));
     bool pending = true;
     // A failure keeps the flag for the next display.
-    QVERIFY_THROWS_EXCEPTION(QuelmarError, FillPendingHeader(f.dm(), path, 4711, values({{1, "x"}}), pending));
+    QVERIFY_THROWS_EXCEPTION(QuelmarError, FillPendingFormHeader(f.dm(), path, 4711, values({{1, "x"}}), pending));
     QVERIFY(pending);
-    QVERIFY(FillPendingHeader(f.dm(), path, id, values({{1, QStringLiteral("第一次")}}), pending));
+    QVERIFY(FillPendingFormHeader(f.dm(), path, id, values({{1, QStringLiteral("第一次")}}), pending));
     QVERIFY(!pending);
-    QVERIFY(!FillPendingHeader(f.dm(), path, id, values({{1, QStringLiteral("第二次")}}), pending));
+    QVERIFY(!FillPendingFormHeader(f.dm(), path, id, values({{1, QStringLiteral("第二次")}}), pending));
     cell::CellControl c;
     c.OpenFile(path, cell::tableFilePassword());
     QCOMPARE(c.cellText(1, 1, c.GetCurSheet()), QStringLiteral("第一次"));

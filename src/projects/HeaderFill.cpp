@@ -186,7 +186,7 @@ void FillHeaderCellsInFile(TDataPoolDM& dm, const QString& path, int id, const Q
     FillHeaderCells(control, dm, id, values);
 }
 
-bool FillPendingHeader(TDataPoolDM& dm, const QString& path, int fillMode, const QStringList& values, bool& pending)
+bool FillPendingFormHeader(TDataPoolDM& dm, const QString& path, int fillMode, const QStringList& values, bool& pending)
 {
     if (!pending)
         return false;

@@ -75,7 +75,7 @@ void FillHeaderCellsInFile(TDataPoolDM& dm, const QString& path, int id, const Q
 // The first display of a new form in the project library: when `pending` is set, fills the form's file from
 // `values` and clears the flag (a failure leaves it set, so the next display tries again). Returns whether the
 // file was filled (the viewer then reopens it).
-bool FillPendingHeader(TDataPoolDM& dm, const QString& path, int fillMode, const QStringList& values, bool& pending);
+bool FillPendingFormHeader(TDataPoolDM& dm, const QString& path, int fillMode, const QStringList& values, bool& pending);
 
 struct NodeRecord;
 // What the program does when it shows a newly created inspection or general form for the first time, in one step

@@ -155,12 +155,17 @@ OverviewResult EditDefaultOverview(TDataPoolDM& dm, OverviewEditor& editor, cons
     return {true, WriteDefaultOverview(dm, userName, values)};
 }
 
+bool ProjectOverviewAvailable(const NodeRecord& node)
+{
+    return node.TypeID == 1;
+}
+
 bool LoadHeaderValues(TDataPoolDM& dm, const QString& userName, const NodeRecord& node, int& cachedDir,
                       QStringList& values)
 {
     if (node.TypeID == NodeKinds::Root || node.TypeID == NodeKinds::RecycleBin)
         return false;
-    const bool projectNode = node.TypeID == 1;
+    const bool projectNode = ProjectOverviewAvailable(node);
     if (node.iDir == cachedDir)
         return projectNode;
     // Cached before the read: a folder whose record is missing fails once, not on every node of the folder.

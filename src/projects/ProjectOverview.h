@@ -50,6 +50,9 @@ OverviewResult EditProjectOverview(TDataPoolDM& dm, Prompter& prompter, Overview
 // The default overview action (ZiLiaoDefaultProjectMsg) for the logged-in user; a missing row is created.
 OverviewResult EditDefaultOverview(TDataPoolDM& dm, OverviewEditor& editor, const QString& userName);
 
+// Whether the overview action (ZiLiaoProjectMsg) is enabled for the node: on project nodes only.
+bool ProjectOverviewAvailable(const NodeRecord& node);
+
 // What the project tree's selection change does before the node's content is shown: returns whether the overview
 // action is enabled (project nodes only) and, when the node lies in another folder than `cachedDir`, caches its
 // folder first and loads `values` from the project's overview (a project folder) or the user's defaults (any other
