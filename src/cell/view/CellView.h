@@ -104,6 +104,7 @@ private:
     void paintSelection(QPainter& p, const QList<Pane>& panes);
     QRectF dropdownButton() const;
     bool hasList(int col, int row) const;
+    static QStringList listItems(const QString& items);   // the entries of a drop-down list text
     bool isLocked(int col, int row) const;
 
     void moveCurrent(int dCol, int dRow, bool extend);
