@@ -32,7 +32,6 @@ bool copyNodeFile(const QString& from, const QString& to)
     fs::path part = target;
     part += u".part";
     std::error_code ec;
-    fs::remove(part, ec);
     // copy_file lets the kernel copy the bytes; QFile::copy would go through a temporary file of its own.
     if (!fs::copy_file(source, part, fs::copy_options::overwrite_existing, ec)) {
         fs::remove(part, ec);
@@ -50,14 +49,6 @@ bool copyNodeFile(const QString& from, const QString& to)
 bool ownsFileInTemplate(int typeId) { return typeId == 5 || typeId == 11 || typeId == NodeKinds::ExternalFile; }
 bool ownsFillInTemplate(int typeId) { return typeId == 5 || typeId == 11; }
 bool ownsFillInProject(int typeId) { return typeId == 5 || typeId == 6 || typeId == 7 || typeId == 11; }
-
-// The template record's BeFilledN, RowN and ColN unchanged, under the new ID.
-QVariantMap fillValuesFrom(const RowSet& rows, RowSet::RowId id, int newId)
-{
-    QVariantMap v = rows.valueMap(id);
-    v.insert(QStringLiteral("ID"), newId);
-    return v;
-}
 
 // One node of the new project, planned before anything is written.
 struct PlannedNode {
@@ -315,8 +306,11 @@ QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& project
     const int templateDir = result.rows.first().value(result.columns.indexOf(QStringLiteral("iDir"))).toInt();
     RowSet oldFill(QStringLiteral("ID"));
     oldFill.load(ctx.dm.GetMobanFillRanges(templateDir), QStringLiteral("ID"));
-    RowSet newFill(QStringLiteral("ID"));
-    newFill.load(ctx.dm.GetZiLiaoFillRanges(dirNo), QStringLiteral("ID"));
+    // The new folder's records: the template's BeFilledN, RowN and ColN unchanged under new IDs, written as one
+    // change log (the folder is new, so it holds none yet).
+    ChangeLog newFill;
+    newFill.columns = oldFill.columns();
+    const int idColumn = int(newFill.columns.indexOf(QStringLiteral("ID")));
 
     const QList<PlannedNode> plan =
         CopyPlanner(result, dirNo, ctx.dm.NewZiLiaoKey(), ctx.dm.NewFillRangeKey(), bin.row()).plan();
@@ -339,7 +333,9 @@ QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& project
                 const RowSet::RowId old = oldFill.find(n.oldFillMode);
                 if (old < 0)
                     throw QuelmarError(QStringLiteral("“%1”节点没有自动填充属性！").arg(n.rec.Name));
-                newFill.append(fillValuesFrom(oldFill, old, n.rec.FillMode));
+                QVariantList values = oldFill.values(old);
+                values[idColumn] = n.rec.FillMode;
+                newFill.changes.append({RowChange::Kind::Insert, {}, values});
             }
             const QString owner = ctx.login.opName;
             QVariantMap values = n.rec.toValues();
@@ -359,20 +355,19 @@ QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& project
         if (data.rows.pendingCount() != plan.size() + 1)
             throw QuelmarError(QStringLiteral("回收站点位置未下移？"));
 
-        if (newFill.hasChanges()) {
-            ctx.dm.ApplyZiLiaoFillRanges(dirNo, newFill.changeLog());
+        if (!newFill.isEmpty()) {
+            ctx.dm.ApplyZiLiaoFillRanges(dirNo, newFill);
             fillWritten = true;
         }
         data.applyUpdates(ctx.dm, ctx.login.opName);
-        newFill.merge();
     } catch (...) {
         // Nothing of a failed project stays: its records, its files and its folder go again.
         if (fillWritten) {
             // The plan's records are referenced by no row yet; they are deleted by key.
             ChangeLog log;
-            log.columns = newFill.columns();
-            for (RowSet::RowId id : newFill.allRows())
-                log.changes.append({RowChange::Kind::Delete, newFill.values(id), {}});
+            log.columns = newFill.columns;
+            for (const RowChange& c : std::as_const(newFill.changes))
+                log.changes.append({RowChange::Kind::Delete, c.newValues, {}});
             try {
                 ctx.dm.ApplyHeadingFillRangeUpdates(0, log);
             } catch (const QuelmarError&) {
