@@ -307,6 +307,13 @@ void TestCellView::mouseSelection()
     QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(c.center().x(), c.top() - 5));
     m_control->GetSelectRange(c1, r1, c2, r2);
     QCOMPARE(QList<int>({c1, r1, c2, r2}), QList<int>({3, 1, 3, 30}));
+    // A right click inside the selection keeps it; outside, it moves the current cell.
+    QTest::mouseClick(vp, Qt::RightButton, Qt::NoModifier, m_view->cellRect(3, 5).center());
+    m_control->GetSelectRange(c1, r1, c2, r2);
+    QCOMPARE(QList<int>({c1, r1, c2, r2}), QList<int>({3, 1, 3, 30}));
+    QTest::mouseClick(vp, Qt::RightButton, Qt::NoModifier, m_view->cellRect(5, 5).center());
+    QCOMPARE(current().col, 5);
+    QCOMPARE(current().row, 5);
     // Double-click edits.
     QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, b3);
     QVERIFY(m_view->textEditor());

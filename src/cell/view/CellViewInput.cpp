@@ -572,6 +572,15 @@ int CellView::resizeHandleAt(const QPoint& pos, bool& isColumn) const
 void CellView::mousePressEvent(QMouseEvent* event)
 {
     const Sheet* s = sheet();
+    if (s && event->button() == Qt::RightButton) {
+        // A context menu acts on the selection; a right click outside it first makes the clicked cell current.
+        int col = 0, row = 0;
+        if (cellAt(event->position().toPoint(), col, row) && !s->selection.contains(col, row)) {
+            if (isEditing())
+                commitEdit();
+            setCurrent(col, row, false);
+        }
+    }
     if (!s || event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
