@@ -203,6 +203,9 @@ FillPositions drawInspection(FormDrawer& d, const SampleForm& f)
         d.wrap(2, r);
         d.center(3, r, QString::fromUtf8(item.spec));
         d.wrap(3, r);
+        // Two lines for a requirement or an item too long for one.
+        if (QString::fromUtf8(item.spec).size() > 10 || QString::fromUtf8(item.item).size() > 13)
+            d.height(r, 38);
         ++r;
     }
     drawOpinions(d, r, {QStringLiteral("外观鉴定"), QStringLiteral("质量保证资料"), QStringLiteral("自检意见"),
