@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -43,6 +44,7 @@ private slots:
     void fillPositionsDialog();
     void wizardPages();
     void optionListsDialog();
+    void overviewActionStoresTrimmedValues();
 };
 
 void TestProjectDialogs::overviewDialog()
@@ -207,6 +209,31 @@ void TestProjectDialogs::optionListsDialog()
     QVERIFY(OptionLists(f.dm()).items(2).isEmpty());
     QVERIFY(!dialog.clearAction()->isEnabled());
     QCOMPARE(OptionLists(f.dm()).items(10).size(), 2);
+}
+
+void TestProjectDialogs::overviewActionStoresTrimmedValues()
+{
+    ProgramFolderFixture f;
+    f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("青白高速"), 0, 3), QStringLiteral("Admin"));
+    ScriptedPrompter prompter;
+    // Types into the modal dialog once it shows, then confirms (or cancels) it.
+    const auto answer = [](const QString& text, bool ok) {
+        QTimer::singleShot(0, [text, ok] {
+            auto* dialog = qobject_cast<TProjectOptFrm*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->label(), QStringLiteral("青白高速"));
+            dialog->box(2)->setEditText(text);
+            ok ? dialog->accept() : dialog->reject();
+        });
+    };
+    answer(QStringLiteral("  华通监理  "), true);
+    OverviewResult r = RunProjectOverview(f.dm(), prompter, nullptr, 3, QStringLiteral("青白高速"));
+    QVERIFY(r.accepted);
+    QCOMPARE(r.values.at(1), QStringLiteral("华通监理"));
+    answer(QStringLiteral("别的"), false);
+    r = RunProjectOverview(f.dm(), prompter, nullptr, 3, QStringLiteral("青白高速"));
+    QVERIFY(!r.accepted);
+    QCOMPARE(ReadProjectOverview(f.dm(), 3)->at(1), QStringLiteral("华通监理"));
 }
 
 QTEST_MAIN(TestProjectDialogs)
