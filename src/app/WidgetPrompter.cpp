@@ -45,12 +45,16 @@ QWidget* WidgetPrompter::dialogParent() const
 
 bool WidgetPrompter::askText(const QString& caption, const QString& prompt, QString& value)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(dialogParent(), captionOr(caption), prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = answer;
-    return ok;
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(captionOr(caption));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 bool WidgetPrompter::confirm(const QString& caption, const QString& text)

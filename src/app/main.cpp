@@ -5,6 +5,9 @@
 #include "cell/view/WidgetPrintBackend.h"
 
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QFont>
 
 #include <cstdio>
@@ -33,6 +36,13 @@ int main(int argc, char* argv[])
     QApplication::setFont(font);
 
     cell::installWidgetPrintBackend();
+
+    // Qt's own dialogs and context menus speak Chinese too (when Qt's translations are installed).
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quelmar 公路工程施工资料管理系统"));
