@@ -103,7 +103,7 @@ struct Picture {
 };
 
 struct PageSetup {
-    int paper = 9;                   // QPageSize::PageSizeId (9 = A4)
+    int paper = 9;                   // printer paper number: 9 A4, 8 A3, 11 A5, 1 Letter ... (cell::paperSize maps it)
     bool landscape = false;
     double marginLeft = 15, marginTop = 15, marginRight = 15, marginBottom = 15;   // millimetres
     int scale = 100;                 // percent
