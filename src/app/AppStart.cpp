@@ -8,11 +8,21 @@
 #include "store/DataPool.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QMessageBox>
 #include <QTimer>
 
-QuelmarShell::QuelmarShell(QString appDir) : m_appDir(std::move(appDir)) {}
+QuelmarShell::QuelmarShell(QString appDir, Prompter* prompter) : m_appDir(std::move(appDir))
+{
+    if (prompter) {
+        m_prompter = prompter;
+    } else {
+        m_widgetPrompter = std::make_unique<WidgetPrompter>();
+        m_prompter = m_widgetPrompter.get();
+    }
+    m_loginStep = [this](const QString& name, TDataPoolDM& dm, TLoginInfo& info) {
+        return ShowLoginDialog(
+            *m_prompter, [&](const QString& n, const QString& pw) { return TryLogin(dm, n, pw, info, true); }, name);
+    };
+}
 
 QuelmarShell::~QuelmarShell() = default;
 
@@ -28,9 +38,13 @@ QString QuelmarShell::programFolder(const QString& dirOption)
 
 bool QuelmarShell::login(const QString& name)
 {
-    return ShowLoginDialog(
-        m_prompter,
-        [this](const QString& n, const QString& pw) { return TryLogin(*m_dm, n, pw, m_login, true); }, name);
+    return m_loginStep(name, *m_dm, m_login);
+}
+
+void QuelmarShell::end(int status)
+{
+    m_ended = true;
+    m_status = status;
 }
 
 bool QuelmarShell::loadUser()
@@ -51,6 +65,7 @@ void QuelmarShell::logout()
     for (;;) {
         if (!login(name)) {
             // A cancelled re-login ends the program; the leaving user's layout is already stored.
+            end(0);
             m_main->closeWithoutQuery();
             QApplication::quit();
             return;
@@ -62,41 +77,58 @@ void QuelmarShell::logout()
     }
 }
 
-int QuelmarShell::run()
+bool QuelmarShell::start()
 {
     // Installation checks and the database: a failure ends the program before any window.
     if (!QuelmarApplication::guarded([this] {
             m_paths = CheckInstallation(m_appDir);
             m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
-        }))
-        return 1;
+        })) {
+        end(1);
+        return false;
+    }
 
     // Without a name the dialog offers the last user's.
     QString lastUser;
-    if (!QuelmarApplication::guarded([&] { lastUser = m_dm->GetLastUser(); }))
-        return 1;
-    if (!login(lastUser))
-        return 0;
+    if (!QuelmarApplication::guarded([&] { lastUser = m_dm->GetLastUser(); })) {
+        end(1);
+        return false;
+    }
+    if (!login(lastUser)) {
+        end(0);
+        return false;
+    }
 
     MainServices services;
     services.paths = m_paths;
     services.dm = m_dm.get();
-    services.prompter = &m_prompter;
+    services.prompter = m_prompter;
     services.login = &m_login;
+    services.viewerFactory = m_viewerFactory;
     m_main = std::make_unique<TMainFrm>(services);
-    m_prompter.setParentWidget(m_main.get());
-    m_prompter.setStatusTarget(m_main->findChild<QWidget*>(QStringLiteral("statusPanel0")));
+    if (m_widgetPrompter) {
+        m_widgetPrompter->setParentWidget(m_main.get());
+        m_widgetPrompter->setStatusTarget(m_main->findChild<QWidget*>(QStringLiteral("statusPanel0")));
+    }
     m_main->setLogoutHandler([this] {
         // Runs after the current event has been handled, so the log-out dialog is gone first.
         QTimer::singleShot(0, [this] { logout(); });
     });
 
     // A failure while the first user's data loads ends the program with its message.
-    if (!loadUser())
-        return 1;
+    if (!loadUser()) {
+        end(1);
+        return false;
+    }
+    return true;
+}
 
+int QuelmarShell::run()
+{
+    if (!start())
+        return m_status;
     const int status = QApplication::exec();
     m_main.reset();
-    m_dm.reset();
-    return status;
+    m_dm.reset();   // closes the database
+    return m_ended ? m_status : status;
 }

@@ -1,17 +1,161 @@
-// The program's start-up choices that need no screen: where the program folder is, and "--version".
+// The program's start-up and log-out sequence on a fresh program folder, with the login dialog scripted: the
+// checks before any window, the first login with the last user's name, log-out storing the layout and logging in
+// again with the leaving user's name, a cancelled re-login ending the program, a failed load asking for a login
+// again. Also where the program folder is, and "--version" without a display.
 #include "app/AppStart.h"
+#include "app/MainFrm.h"
+#include "app/QuelmarApplication.h"
+#include "core/ScriptedPrompter.h"
+#include "store/DataPool.h"
+#include "support/ProgramFolderFixture.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QQueue>
 #include <QtTest>
+
+struct OwnerRow {
+    bool isNormal = false;
+    int left = 0;
+};
 
 class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
+    void startAndLogout();
+    void cancelledReloginEndsProgram();
+    void failedLoadAsksForLoginAgain();
+    void failuresBeforeAnyWindow();
     void programFolder();
     void versionWithoutWindow();
+
+private:
+    // The scripted login dialog: records the name it starts with and logs in as the next queued user (a null
+    // name cancels).
+    void script(QuelmarShell& shell)
+    {
+        shell.setLoginStep([this](const QString& name, TDataPoolDM& dm, TLoginInfo& info) {
+            offered << name;
+            const QString user = users.isEmpty() ? QString() : users.dequeue();
+            if (user.isNull())
+                return false;
+            return TryLogin(dm, user, QString(), info, true);
+        });
+    }
+    OwnerRow layoutOf(const QString& user);
+
+    std::unique_ptr<ProgramFolderFixture> m_folder;
+    ScriptedPrompter m_prompter;
+    QStringList offered;
+    QQueue<QString> users;
+    QStringList errors;
 };
+
+OwnerRow TestStartup::layoutOf(const QString& user)
+{
+    RowSet row;
+    row.load(m_folder->dm().GetOwnerConfigData(user));
+    const RowSet::RowId id = row.rows().value(0);
+    return {row.value(id, QStringLiteral("IsNormal")).toBool(), row.value(id, QStringLiteral("FrmLeft")).toInt()};
+}
+
+void TestStartup::init()
+{
+    m_folder = std::make_unique<ProgramFolderFixture>();
+    m_prompter = ScriptedPrompter();
+    offered.clear();
+    users.clear();
+    errors.clear();
+    QuelmarApplication::setErrorSink([this](const QString& m) { errors << m; });
+}
+
+void TestStartup::cleanup()
+{
+    QuelmarApplication::setErrorSink({});
+    m_folder.reset();
+}
+
+void TestStartup::startAndLogout()
+{
+    QuelmarShell shell(m_folder->paths().AppDir, &m_prompter);
+    script(shell);
+    users << QStringLiteral("ADMIN") << QStringLiteral("Admin");
+    QVERIFY(shell.start());
+    QVERIFY(errors.isEmpty());
+    // The first dialog offers the last user: nobody yet.
+    QCOMPARE(offered, QStringList(QString()));
+    QCOMPARE(shell.loginInfo().opName, QStringLiteral("ADMIN"));
+    TMainFrm* main = shell.mainWindow();
+    QVERIFY(main->isVisible());
+    QCOMPARE(main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QVERIFY(main->library(Library::ZiLiao).tree.nodeCount() >= 2);
+
+    main->setGeometry(33, 44, 860, 600);
+    shell.logout();
+    QVERIFY(errors.isEmpty());
+    // The leaving user's layout was stored, and the login started with his name as he typed it.
+    QCOMPARE(layoutOf(QStringLiteral("admin")).left, 33);
+    QCOMPARE(offered, QStringList({QString(), QStringLiteral("ADMIN")}));
+    QCOMPARE(shell.loginInfo().opName, QStringLiteral("Admin"));
+    QVERIFY(main->isVisible());
+    QVERIFY(!shell.ended());
+    main->closeWithoutQuery();
+}
+
+void TestStartup::cancelledReloginEndsProgram()
+{
+    QuelmarShell shell(m_folder->paths().AppDir, &m_prompter);
+    script(shell);
+    users << QStringLiteral("Admin") << QString();
+    QVERIFY(shell.start());
+    shell.mainWindow()->setGeometry(71, 44, 860, 600);
+    shell.logout();
+    QVERIFY(shell.ended());
+    QCOMPARE(shell.exitStatus(), 0);
+    QVERIFY(!shell.mainWindow()->isVisible());
+    QCOMPARE(layoutOf(QStringLiteral("Admin")).left, 71);
+    // No close question was asked.
+    QVERIFY(m_prompter.messages(QStringLiteral("question")).isEmpty());
+}
+
+void TestStartup::failedLoadAsksForLoginAgain()
+{
+    m_folder->addUser(QStringLiteral("Odd"), QString(), 7);
+    QuelmarShell shell(m_folder->paths().AppDir, &m_prompter);
+    script(shell);
+    users << QStringLiteral("Admin") << QStringLiteral("Odd") << QStringLiteral("Admin");
+    QVERIFY(shell.start());
+    shell.logout();
+    QCOMPARE(errors, QStringList(QStringLiteral("用户类型不明确！")));
+    QCOMPARE(offered, QStringList({QString(), QStringLiteral("Admin"), QStringLiteral("Odd")}));
+    QVERIFY(shell.mainWindow()->isVisible());
+    QCOMPARE(shell.loginInfo().opName, QStringLiteral("Admin"));
+    shell.mainWindow()->closeWithoutQuery();
+}
+
+void TestStartup::failuresBeforeAnyWindow()
+{
+    // A program folder without its database: the message, no login, no window.
+    QTemporaryDir empty;
+    QuelmarShell broken(empty.path(), &m_prompter);
+    script(broken);
+    QVERIFY(!broken.start());
+    QCOMPARE(broken.exitStatus(), 1);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(offered.isEmpty());
+    QVERIFY(!broken.mainWindow());
+
+    // A cancelled first login ends the program without a window.
+    QuelmarShell cancelled(m_folder->paths().AppDir, &m_prompter);
+    script(cancelled);
+    users << QString();
+    QVERIFY(!cancelled.start());
+    QCOMPARE(cancelled.exitStatus(), 0);
+    QVERIFY(!cancelled.mainWindow());
+}
 
 void TestStartup::programFolder()
 {
