@@ -391,13 +391,17 @@ void LibraryActions::runDefault(QMenu* menu)
     def->trigger();
 }
 
-void LibraryActions::setShortcutScope(const QList<QWidget*>& widgets)
+void LibraryActions::setShortcutScope(const QList<QWidget*>& trees, const QList<QWidget*>& panes)
 {
+    const QStringList paneActions = {prefix() + QStringLiteral("Save"), prefix() + QStringLiteral("PrintWithDlg")};
     for (QAction* a : m_ordered) {
         if (a->shortcut().isEmpty())
             continue;
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        for (QWidget* w : widgets)
+        for (QWidget* w : trees)
             w->addAction(a);
+        if (paneActions.contains(a->objectName()))
+            for (QWidget* w : panes)
+                w->addAction(a);
     }
 }

@@ -58,9 +58,10 @@ public:
     // puts the recycle-bin refusal in front of it.
     void setButtonHandler(std::function<void(QMenu*)> handler) { m_buttonHandler = std::move(handler); }
 
-    // Gives every action with a shortcut the scope of these widgets (each library's shortcuts act where its tree and
-    // viewer have the focus, so the same key can serve all three libraries).
-    void setShortcutScope(const QList<QWidget*>& widgets);
+    // Gives the actions' shortcuts their scope, so the same key can serve all three libraries: node actions act where
+    // the library's tree has the focus, saving and printing also where its viewer has it (keys such as Del and F2
+    // belong to the viewer's cells there).
+    void setShortcutScope(const QList<QWidget*>& trees, const QList<QWidget*>& panes);
 
 private:
     QAction* make(const QString& suffix, const QString& caption, const QString& icon, const QString& shortcut = {});

@@ -292,9 +292,9 @@ void TMainFrm::buildPages()
     connect(m_guiDangHide, &QToolButton::clicked, this, [this] { run([this] { onHideButton(Library::GuiDang); }); });
 
     // Each library's shortcuts act where its tree or its viewer has the focus.
-    m_mobanActs->setShortcutScope({MobanPage});
-    m_ziLiaoActs->setShortcutScope({projectBox, m_ziLiaoPane});
-    m_guiDangActs->setShortcutScope({m_guiDangPanel});
+    m_mobanActs->setShortcutScope({m_mobanPanel}, {m_mobanPane});
+    m_ziLiaoActs->setShortcutScope({projectBox}, {m_ziLiaoPane});
+    m_guiDangActs->setShortcutScope({m_guiDangPanel}, {});
 
     m_mobanPane->documents().setContextMenu([this] {
         auto* m = new QMenu(this);

@@ -100,6 +100,7 @@ private slots:
     void doubleClickOpens();
     void documentOpensInItsApplication();
     void missingReadme();
+    void shortcutsActWhereTheyBelong();
 
 private:
     // Builds the window for the user and loads his data (the log-in step of the program).
@@ -682,6 +683,35 @@ void TestMainWindow::missingReadme()
     QVERIFY(QFile::remove(m_folder->paths().ReadmeFile));
     m_main->miReadme->trigger();
     QCOMPARE(said(m_prompter, QStringLiteral("error")), QStringList(QStringLiteral("找不到Readme.txt文件！")));
+}
+
+void TestMainWindow::shortcutsActWhereTheyBelong()
+{
+    openWindow();
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+    if (!QTest::qWaitForWindowActive(m_main.get()))
+        QSKIP("the window system does not activate windows");
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    QTreeView* tree = m_main->treeView(Library::ZiLiao);
+    tree->setFocus();
+    m_prompter.events.clear();
+    QTest::keyClick(tree, Qt::Key_Delete);
+    // In the tree, Del is the node's delete.
+    QCOMPARE(m_prompter.events.size(), 1);
+    QCOMPARE(m_prompter.events.first().caption, QStringLiteral("删除"));
+
+    // In the viewer, Del belongs to the cells; saving works there.
+    QWidget* cells = viewer(Library::ZiLiao).widget();
+    cells->setFocusPolicy(Qt::StrongFocus);
+    cells->setFocus();
+    m_prompter.events.clear();
+    QTest::keyClick(cells, Qt::Key_Delete);
+    QVERIFY(m_prompter.events.isEmpty());
+    viewer(Library::ZiLiao).modified = true;
+    m_main->updateSaveActions();
+    QTest::keyClick(cells, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(viewer(Library::ZiLiao).calls.contains(QStringLiteral("SaveFile 2.cll 0")));
 }
 
 QTEST_MAIN(TestMainWindow)
