@@ -319,7 +319,7 @@ void LibraryActions::buildToolBar(QWidget* parent)
     }
 }
 
-void LibraryActions::switchKinds(QMenu* menu, const QString& verb, const QList<int>& kinds)
+void LibraryActions::switchKinds(QMenu* menu, const QList<int>& kinds)
 {
     if (!menu)
         return;
@@ -334,7 +334,6 @@ void LibraryActions::switchKinds(QMenu* menu, const QString& verb, const QList<i
     // The first kind of a row is the default entry, shown in bold, and what the button runs.
     menu->setDefaultAction(def);
     menu->menuAction()->setVisible(!kinds.isEmpty());
-    Q_UNUSED(verb);
 }
 
 void LibraryActions::apply(const KindEntries* e)
@@ -343,10 +342,9 @@ void LibraryActions::apply(const KindEntries* e)
     static const KindEntries none;
     const KindEntries& r = e ? *e : none;
 
-    switchKinds(m_newMenu, QStringLiteral("New"), r.newKinds);
-    switchKinds(m_importMenu, QStringLiteral("Import"), r.importKinds);
-    switchKinds(m_exportMenu, QStringLiteral("Export"),
-                r.exportKind >= 0 ? QList<int>{r.exportKind} : QList<int>{});
+    switchKinds(m_newMenu, r.newKinds);
+    switchKinds(m_importMenu, r.importKinds);
+    switchKinds(m_exportMenu, r.exportKind >= 0 ? QList<int>{r.exportKind} : QList<int>{});
 
     m_newButton->setText(r.newCaption);
     m_newButtonAction->setVisible(!r.newKinds.isEmpty());

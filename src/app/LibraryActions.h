@@ -69,7 +69,7 @@ private:
     void buildMenus(QWidget* parent);
     void buildToolBar(QWidget* parent);
     QToolButton* dropDownButton(QMenu* menu, const QString& icon);
-    void switchKinds(QMenu* menu, const QString& verb, const QList<int>& kinds);
+    void switchKinds(QMenu* menu, const QList<int>& kinds);
 
     Library m_library;
     QHash<QString, QAction*> m_actions;

@@ -240,10 +240,8 @@ void TMainFrm::buildPages()
     // Project page: ZBar or GBar, the project tree panel with the archive panel below it, the shared content pane.
     ProjectPage = new QWidget;
     ProjectPage->setObjectName(QStringLiteral("ProjectPage"));
-    QToolButton* dummy = nullptr;
     QWidget* projectBox = buildTreePanel(Library::ZiLiao, QStringLiteral(" 工程管理"), tvZiLiao, m_ziLiaoHide);
     m_guiDangPanel = buildTreePanel(Library::GuiDang, QStringLiteral(" 归档管理"), tvGuiDang, m_guiDangHide);
-    Q_UNUSED(dummy);
     m_leftSplitter = new QSplitter(Qt::Vertical);
     m_leftSplitter->addWidget(projectBox);
     m_leftSplitter->addWidget(m_guiDangPanel);
