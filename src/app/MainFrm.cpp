@@ -833,9 +833,12 @@ void TMainFrm::selectionEvent(Library lib)
         m_status1->setText(QStringLiteral("%1 个对象").arg(data.tree.rowCount(node)));
 
     const KindEntries* entries = findEntries(lib, r.TypeID);
-    if (!entries)
-        CheckNodeKind(lib, r.TypeID);   // fails with the library's message
     actions(lib).apply(entries);
+    if (!entries) {
+        // A kind outside the library's table: nothing is offered or shown, and the library's message says why.
+        contentPane(lib).showPage(ContentPane::Page::NodeInfo);
+        CheckNodeKind(lib, r.TypeID);
+    }
 
     if (lib == Library::ZiLiao)
         LoadHeaderValues(r);

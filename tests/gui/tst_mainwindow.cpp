@@ -101,6 +101,8 @@ private slots:
     void documentOpensInItsApplication();
     void missingReadme();
     void shortcutsActWhereTheyBelong();
+    void unknownKindIsRefused_data();
+    void unknownKindIsRefused();
 
 private:
     // Builds the window for the user and loads his data (the log-in step of the program).
@@ -712,6 +714,29 @@ void TestMainWindow::shortcutsActWhereTheyBelong()
     m_main->updateSaveActions();
     QTest::keyClick(cells, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(viewer(Library::ZiLiao).calls.contains(QStringLiteral("SaveFile 2.cll 0")));
+}
+
+void TestMainWindow::unknownKindIsRefused_data()
+{
+    QTest::addColumn<int>("library");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("project") << int(Library::ZiLiao) << "节点类型不正确！";
+    QTest::newRow("archive") << int(Library::GuiDang) << "节点类型的值应在 [0,1,2,3] 之中。";
+}
+
+void TestMainWindow::unknownKindIsRefused()
+{
+    QFETCH(int, library);
+    QFETCH(QString, message);
+    const Library lib = Library(library);
+    m_folder->addNode(lib, nodeRec(8, 40, QStringLiteral("来历不明"), lib == Library::ZiLiao ? 2 : 1),
+                      QStringLiteral("Admin"), 5);
+    openWindow();
+    m_main->selectNode(lib, node(lib, 40));
+    QCOMPARE(m_errors, QStringList(message));
+    QVERIFY(!m_main->actions(lib).own(QStringLiteral("Rename"))->isEnabled());
+    QVERIFY(!m_main->actions(lib).newMenu()->menuAction()->isVisible());
+    QCOMPARE(m_main->contentPane(lib).currentPage(), ContentPane::Page::NodeInfo);
 }
 
 QTEST_MAIN(TestMainWindow)
