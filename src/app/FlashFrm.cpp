@@ -9,7 +9,7 @@
 
 TFlashFrm::TFlashFrm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_picture(IconFactory::splashPixmap(QStringLiteral(QUELMAR_VERSION)))
+      m_picture(IconFactory::splashPixmap(QStringLiteral(QUELMAR_VERSION), QStringLiteral("正在加载用户资料，请稍候...")))
 {
     setFixedSize(400, 245);
     setAttribute(Qt::WA_OpaquePaintEvent);

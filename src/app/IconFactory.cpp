@@ -631,7 +631,7 @@ QIcon appIcon()
     });
 }
 
-QPixmap splashPixmap(const QString& version)
+QPixmap splashPixmap(const QString& version, const QString& note)
 {
     QPixmap pm(400, 245);
     QPainter p(&pm);
@@ -707,10 +707,11 @@ QPixmap splashPixmap(const QString& version)
     p.setPen(QColor(0xee, 0xf4, 0xfb));
     p.drawText(QRectF(26, 104, 300, 20), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("版本 %1").arg(version));
-    p.fillRect(QRectF(0, 219, 400, 26), QColor(255, 255, 255, 200));
-    p.setPen(QColor(0x23, 0x2a, 0x35));
-    p.drawText(QRectF(12, 223, 376, 18), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("正在加载用户资料，请稍候..."));
+    if (!note.isEmpty()) {
+        p.fillRect(QRectF(0, 219, 400, 26), QColor(255, 255, 255, 200));
+        p.setPen(QColor(0x23, 0x2a, 0x35));
+        p.drawText(QRectF(12, 223, 376, 18), Qt::AlignRight | Qt::AlignVCenter, note);
+    }
     p.setPen(QPen(QColor(0x1d, 0x4e, 0x99), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(pm.rect().adjusted(0, 0, -1, -1));

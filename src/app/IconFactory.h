@@ -20,8 +20,8 @@ QIcon nodeIcon(int index);
 // "template", "project", "options"). Unknown names give an empty icon.
 QIcon actionIcon(const QString& name);
 
-// The 400 x 245 splash picture.
-QPixmap splashPixmap(const QString& version);
+// The 400 x 245 splash picture; `note` (e.g. "正在加载用户资料，请稍候...") on a light band at the bottom.
+QPixmap splashPixmap(const QString& version, const QString& note = QString());
 
 // The small user picture drawn at the left of the current-user status panel.
 QPixmap userPixmap(int size);
