@@ -5,7 +5,9 @@
 // QUELMAR_PENDING_ACTIONS: their bodies (MainFrmPending.cpp) tell the user that the function is not available yet.
 // To build an operation, take its names out of QUELMAR_PENDING_ACTIONS and define their Execute handlers in the
 // operation's own source file of src/app (for instance MainFrmNodeCreation.cpp for the New actions); the handler
-// reaches the window's state through TMainFrm's accessors (library data, selected node, viewer, prompter, login).
+// reaches the window's state through TMainFrm's accessors (library data, selected node, viewer, prompter, login);
+// the node operations take `nodeOpsContext(lib)`, e.g.
+//     void TMainFrm::ZiLiaoRenameExecute() { NodeOps(nodeOpsContext(Library::ZiLiao)).Rename(selectedNode(Library::ZiLiao)); }
 //
 // Where each group plugs in:
 //   New (NewTypeID*), QuicklyNew ........ node creation, new project from template, quick add

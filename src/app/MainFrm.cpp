@@ -500,6 +500,29 @@ QString TMainFrm::statusText(int panel) const
     return {};
 }
 
+NodeOpsContext TMainFrm::nodeOpsContext(Library lib)
+{
+    TableViewer* viewer = &contentPane(lib).viewer();
+    NodeOpsContext ctx{library(lib), *m_s.dm, m_s.paths, *m_s.login, *m_s.prompter};
+    // The archive shows the project library's files, but owns none: its operations never close the viewer.
+    if (lib != Library::GuiDang)
+        ctx.viewer = ViewerHook{[viewer] { return !viewer->GetFileName().isEmpty(); },
+                                [viewer] { viewer->ResetContent(); }};
+    ctx.headerFillPending = lib == Library::ZiLiao ? &HeaderFillPending : nullptr;
+    if (lib != Library::GuiDang)
+        ctx.objectCountStatus = [this](const QString& text) { setStatusText(1, text); };
+    return ctx;
+}
+
+void TMainFrm::setStatusText(int panel, const QString& text)
+{
+    QLabel* label = panel == 0 ? m_status0 : panel == 1 ? m_status1 : nullptr;
+    if (label) {
+        label->setText(text);
+        label->repaint();
+    }
+}
+
 QString TMainFrm::nodeFilePath(Library lib, const NodeRecord& r) const
 {
     const QString folder =

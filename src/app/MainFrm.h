@@ -6,6 +6,7 @@
 #include "store/AppPaths.h"
 #include "store/RowSet.h"
 #include "trees/LibraryData.h"
+#include "trees/NodeOps.h"
 #include "users/Login.h"
 
 #include <QMainWindow>
@@ -80,6 +81,11 @@ public:
     const AppPaths& paths() const { return m_s.paths; }
     // The full path of a node's file (template folders for the template library, project folders otherwise).
     QString nodeFilePath(Library library, const NodeRecord& record) const;
+    // What the node operations of a library work with (its data, the viewer to close, the pending header fill, the
+    // object count panel): `NodeOps(nodeOpsContext(lib)).Rename(selectedNode(lib))`.
+    NodeOpsContext nodeOpsContext(Library library);
+    // Sets the text of a status-bar panel (0 node and progress, 1 object count).
+    void setStatusText(int panel, const QString& text);
     // Whether a selected node of this kind shows a file in the content pane.
     static bool kindShowsFile(Library library, int typeId);
 
