@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <QVarLengthArray>
 
 #include <cmath>
 #include <cstdio>
@@ -502,8 +503,7 @@ Value plusOf(const Value& v)
 Val callElementwise(Ctx& c, const Node& n)
 {
     const size_t argc = n.kids.size();
-    std::vector<Val> args;
-    args.reserve(argc);
+    QVarLengthArray<Val, 4> args;
     bool multi = false;
     int rows = 1, cols = 1;
     for (size_t i = 0; i < argc; ++i) {
@@ -513,11 +513,11 @@ Val callElementwise(Ctx& c, const Node& n)
             rows = std::max(rows, v.arr->rows);
             cols = std::max(cols, v.arr->cols);
         }
-        args.push_back(std::move(v));
+        args.append(std::move(v));
     }
     if (qint64(rows) * cols > MaxArrayItems)
         return Val(ErrorValue::Num);
-    std::vector<Value> pre(argc);
+    QVarLengthArray<Value, 4> pre(static_cast<qsizetype>(argc));
     const Node* savedCall = c.preCall;
     const Value* savedArgs = c.preArgs;
     auto callOnce = [&]() {
