@@ -189,6 +189,17 @@ private slots:
         row("MEDIAN(1,3,2,4)", "n:2.5");
         row("STDEV(2,4,4,4,5,5,7,9)", "n:2.1380899352993950");
         row("LARGE(B1:B5,2)", "n:88");
+        row("MODE(1,2,2,3,3)", "n:2");
+        row("MODE(1,2,3)", "e:#N/A");
+        row("PERCENTILE(B1:B5,0.3)", "n:62.4");
+        row("QUARTILE(B1:B5,1)", "n:60");
+        row("NORMSDIST(1.96)", "n:0.97500210485177952");
+        row("NORMSINV(0.95)", "n:1.6448536269514722");
+        row("NORMDIST(1,0,1,FALSE)", "n:0.24197072451914337");
+        row("TINV(0.05,10)", "n:2.2281388519649385");
+        row("TINV(0.1,5)", "n:2.0150483733330233");
+        row("TDIST(2.228138852,10,2)", "n:0.05");
+        row("TDIST(1,1,1)", "n:0.25");
         row("SMALL(B1:B5,1)", "n:59.5");
         row("RANK(88,B1:B5)", "n:2");
         row("SUMPRODUCT(A1:A3,F1:F3)", "n:340");
