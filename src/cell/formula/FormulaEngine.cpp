@@ -584,29 +584,39 @@ struct FormulaEngine::Impl {
 
     // ---- rewriting of formula texts ----
 
+    // Rewrites every formula text of the workbook with `change`, builds the graph afresh from the rewritten trees
+    // and recalculates everything. Returns the texts that changed.
     template <class F>
-    QVector<FormulaEdit> rewriteAll(F&& change)
+    QVector<FormulaEdit> rewriteAndRebuild(F&& change)
     {
+        clear();
         QVector<FormulaEdit> edits;
         for (int s = 0; s < wb.sheets.size(); ++s) {
             Sheet& sh = wb.sheets[s];
             for (auto it = sh.cells.begin(); it != sh.cells.end(); ++it) {
                 if (it->formula.isEmpty())
                     continue;
+                const int col = Sheet::keyCol(it.key()), row = Sheet::keyRow(it.key());
                 NodePtr ast;
                 try {
                     ast = parseFormula(it->formula);
                 } catch (const QuelmarError&) {
-                    continue;   // kept as it is; it shows #NAME?
+                    install(s, col, row, nullptr, it->formula, {}, false);   // kept as it is; it shows #NAME?
+                    continue;
                 }
                 change(*ast, s);
+                std::vector<Prec> precs;
+                bool vol = false;
+                bindRefs(wb, *ast, s, &precs, vol);
                 const QString text = printFormula(*ast);
                 if (text != it->formula) {
-                    edits.push_back(FormulaEdit{s, Sheet::keyCol(it.key()), Sheet::keyRow(it.key()), it->formula, text});
+                    edits.push_back(FormulaEdit{s, col, row, it->formula, text});
                     it->formula = text;
                 }
+                install(s, col, row, std::move(ast), text, std::move(precs), vol);
             }
         }
+        recalcAll();
         return edits;
     }
 
@@ -615,9 +625,7 @@ struct FormulaEngine::Impl {
         if (sheet < 0 || sheet >= wb.sheets.size() || count == 0)
             return {};
         const MoveSpec m{wb.sheets.at(sheet).name, sheet, rows, at, count};
-        auto edits = rewriteAll([&](Node& n, int own) { applyMove(n, own, m); });
-        rebuildAll();
-        return edits;
+        return rewriteAndRebuild([&](Node& n, int own) { applyMove(n, own, m); });
     }
 
     void rebuildAll()
@@ -788,16 +796,12 @@ QVector<FormulaEdit> FormulaEngine::deleteCols(int sheet, int at, int count)
 
 QVector<FormulaEdit> FormulaEngine::sheetRenamed(const QString& oldName, const QString& newName)
 {
-    auto edits = d->rewriteAll([&](Node& n, int) { applySheetChange(n, oldName, newName); });
-    d->rebuildAll();
-    return edits;
+    return d->rewriteAndRebuild([&](Node& n, int) { applySheetChange(n, oldName, newName); });
 }
 
 QVector<FormulaEdit> FormulaEngine::sheetRemoved(const QString& name)
 {
-    auto edits = d->rewriteAll([&](Node& n, int) { applySheetChange(n, name, QString()); });
-    d->rebuildAll();
-    return edits;
+    return d->rewriteAndRebuild([&](Node& n, int) { applySheetChange(n, name, QString()); });
 }
 
 QString FormulaEngine::translateFormula(const QString& text, int dCol, int dRow)

@@ -156,6 +156,19 @@ private:
     // Whole columns "A:C", "$B:$B" or whole rows "3:5", "$1:$1".
     bool lexWhole(Token& t)
     {
+        // quick look first: "$"? letters or digits, blanks, then ':'
+        int k = i;
+        if (k < n() && s[k] == QLatin1Char('$'))
+            ++k;
+        const int b = k;
+        while (k < n() && s[k].unicode() < 128 && s[k].isLetterOrNumber())
+            ++k;
+        if (k == b || k - b > 5)
+            return false;
+        while (k < n() && s[k].isSpace())
+            ++k;
+        if (k >= n() || s[k] != QLatin1Char(':'))
+            return false;
         static const QRegularExpression cols(
             QStringLiteral("(\\$?)([A-Za-z]{1,3})\\s*:\\s*(\\$?)([A-Za-z]{1,3})(?![A-Za-z0-9_.(!$])"));
         static const QRegularExpression rows(
