@@ -163,9 +163,10 @@ bool textToDateTime(QStringView s, double& out)
             if (sep == QChar(0x5E74) && k < n && (s[k] == QChar(0x65E5) || s[k] == QChar(0x53F7)))
                 ++k;
             int yy = y;
-            if (k - 0 > 0 && y < 100 && QStringView(s).left(2) != QLatin1String("00"))
+            const int yearDigits = int(s.indexOf(sep));
+            if (yearDigits <= 2)   // "24-5-1": two-digit years as spreadsheets read them
                 yy = y < 30 ? 2000 + y : 1900 + y;
-            if (!QDate(yy, m, d).isValid())
+            if (yy < 1900 || yy > 9999 || !QDate(yy, m, d).isValid())
                 return false;
             days = dateToSerial(yy, m, d);
             haveDate = true;
