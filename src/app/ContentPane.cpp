@@ -11,8 +11,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -65,9 +65,9 @@ DocumentPane::DocumentPane(QWidget* parent) : QWidget(parent)
     pal.setColor(QPalette::Window, pal.color(QPalette::Base));
     setPalette(pal);
 
-    m_icon = new QToolButton;
-    m_icon->setAutoRaise(true);
-    m_icon->setIconSize(QSize(64, 64));
+    m_icon = new QLabel;
+    m_icon->setFixedSize(72, 72);
+    m_icon->setAlignment(Qt::AlignCenter);
     m_icon->setToolTip(QStringLiteral("双击打开文档"));
     m_name = new QLabel;
     m_name->setAlignment(Qt::AlignCenter);
@@ -91,8 +91,14 @@ DocumentPane::DocumentPane(QWidget* parent) : QWidget(parent)
     layout->addWidget(hint);
     layout->addStretch(3);
 
-    // A click on the icon is the container's double-click: it opens the document.
-    connect(m_icon, &QToolButton::clicked, this, &DocumentPane::openRequested);
+}
+
+void DocumentPane::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // As in a document container, a double-click opens the linked document.
+    if (!m_path.isEmpty() && m_icon->geometry().contains(event->pos()))
+        emit openRequested();
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void DocumentPane::setOpener(std::function<bool(const QString&)> open)
@@ -106,7 +112,7 @@ void DocumentPane::link(const QString& path)
         throw QuelmarError(missingFile(path));
     m_path = path;
     const QFileInfo info(path);
-    m_icon->setIcon(IconFactory::nodeIcon(documentImage(path)));
+    m_icon->setPixmap(IconFactory::nodeIcon(documentImage(path)).pixmap(64, 64));
     m_name->setText(info.fileName());
     m_folder->setText(QDir::toNativeSeparators(info.absoluteFilePath()));
 }
@@ -119,7 +125,7 @@ void DocumentPane::setDisplayName(const QString& name)
 void DocumentPane::clear()
 {
     m_path.clear();
-    m_icon->setIcon(QIcon());
+    m_icon->clear();
     m_name->clear();
     m_folder->clear();
 }
@@ -128,13 +134,20 @@ void DocumentPane::open(Prompter& prompter)
 {
     if (m_path.isEmpty())
         throw QuelmarError(QStringLiteral("Ole对象是空的？"));
+    if (!QFileInfo::exists(m_path)) {
+        prompter.error(QStringLiteral("Quelmar"), QStringLiteral("文件已经被移除！"));
+        return;
+    }
     bool opened = false;
     {
         BusyCursor busy(prompter);
-        opened = QFileInfo::exists(m_path) && opener()(m_path);
+        opened = opener()(m_path);
     }
+    // The file is there, but nothing on this computer opens it: say so rather than claim it was removed.
     if (!opened)
-        prompter.error(QStringLiteral("Quelmar"), QStringLiteral("文件已经被移除！"));
+        prompter.error(QStringLiteral("Quelmar"),
+                       QStringLiteral("无法打开“%1”：系统中没有与该类文件关联的程序。")
+                           .arg(QDir::toNativeSeparators(m_path)));
 }
 
 void DocumentPane::contextMenuEvent(QContextMenuEvent* event)

@@ -9,7 +9,6 @@ class Prompter;
 class QLabel;
 class QMenu;
 class QStackedWidget;
-class QToolButton;
 
 // The document page of a content pane (DataPacketPage: OleForMoban, OleForZiLiao): shows the linked document as its
 // icon and file name and opens it in the platform's default application. The file stays where it is; the pane
@@ -27,8 +26,8 @@ public:
     QString linkedFile() const { return m_path; }
     bool isEmpty() const { return m_path.isEmpty(); }
 
-    // Opens the linked document in its own application: "Ole对象是空的？" with nothing linked, "文件已经被移除！"
-    // (an error message, not a failure) when the file is gone or cannot be opened.
+    // Opens the linked document in its own application: "Ole对象是空的？" with nothing linked; an error message (not
+    // a failure) "文件已经被移除！" when the file is gone, another when no application opens it.
     void open(Prompter& prompter);
 
     // The pop-up menu of the pane (its open action).
@@ -42,10 +41,11 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QString m_path;
-    QToolButton* m_icon = nullptr;
+    QLabel* m_icon = nullptr;
     QLabel* m_name = nullptr;
     QLabel* m_folder = nullptr;
     QMenu* m_menu = nullptr;

@@ -671,10 +671,20 @@ void TestMainWindow::documentOpensInItsApplication()
     const QString path = m_main->contentPane(Library::ZiLiao).documents().linkedFile();
     open->trigger();
     QCOMPARE(openedFiles, QStringList(path));
+    // No application for the file: the user is told that, not that the file was removed.
+    DocumentPane::setOpener([&](const QString& p) {
+        openedFiles << p;
+        return false;
+    });
+    open->trigger();
+    QCOMPARE(said(m_prompter, QStringLiteral("error")),
+             QStringList(QStringLiteral("无法打开“%1”：系统中没有与该类文件关联的程序。").arg(QDir::toNativeSeparators(path))));
+    m_prompter.events.clear();
+    openedFiles.clear();
     // The linked file disappeared: the user is told, nothing else happens.
     QVERIFY(QFile::remove(path));
     open->trigger();
-    QCOMPARE(openedFiles.size(), 1);
+    QVERIFY(openedFiles.isEmpty());
     QCOMPARE(said(m_prompter, QStringLiteral("error")), QStringList(QStringLiteral("文件已经被移除！")));
     DocumentPane::setOpener({});
 }
