@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
@@ -101,6 +102,7 @@ private slots:
     void documentOpensInItsApplication();
     void missingReadme();
     void shortcutsActWhereTheyBelong();
+    void treeFocusSwitchesCaptionToolbarAndMenus();
     void unknownKindIsRefused_data();
     void unknownKindIsRefused();
 
@@ -724,6 +726,44 @@ void TestMainWindow::shortcutsActWhereTheyBelong()
     m_main->updateSaveActions();
     QTest::keyClick(cells, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(viewer(Library::ZiLiao).calls.contains(QStringLiteral("SaveFile 2.cll 0")));
+}
+
+void TestMainWindow::treeFocusSwitchesCaptionToolbarAndMenus()
+{
+    openWindow();
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+    if (!QTest::qWaitForWindowActive(m_main.get()))
+        QSKIP("the window system does not activate windows");
+    m_main->selectNode(Library::GuiDang, node(Library::GuiDang, 3));
+    m_main->treeView(Library::GuiDang)->setFocus();
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("归档管理 - Quelmar"));
+    QVERIFY(m_main->actions(Library::GuiDang).toolBar()->isVisible());
+    QVERIFY(!m_main->actions(Library::ZiLiao).toolBar()->isVisible());
+    QVERIFY(m_main->operationsMenu(Library::GuiDang)->menuAction()->isVisible());
+    QVERIFY(!m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    // The archive's selection event ran: its entries are those of an archived form.
+    QVERIFY(m_main->actions(Library::GuiDang).own(QStringLiteral("Preview"))->isEnabled());
+
+    m_main->treeView(Library::ZiLiao)->setFocus();
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QVERIFY(m_main->actions(Library::ZiLiao).toolBar()->isVisible());
+    QVERIFY(m_main->operationsMenu(Library::ZiLiao)->menuAction()->isVisible());
+    QVERIFY(!m_main->operationsMenu(Library::GuiDang)->menuAction()->isVisible());
+
+    // Hiding the archive panel unchecks "归档视图(&G)" and gives the project tree the focus.
+    m_main->treeView(Library::GuiDang)->setFocus();
+    QToolButton* hide = nullptr;
+    for (QToolButton* b : m_main->findChildren<QToolButton*>())
+        if (b->text() == QStringLiteral("隐藏") && m_main->treeView(Library::GuiDang)->parentWidget()->isAncestorOf(b))
+            hide = b;
+    QVERIFY(hide);
+    hide->click();
+    QVERIFY(!m_main->isPanelShown(Library::GuiDang));
+    QVERIFY(!m_main->actions(Library::ZiLiao).own(QStringLiteral("DisplayGuiDangTree"))->isChecked());
+    QCOMPARE(QApplication::focusWidget(), m_main->treeView(Library::ZiLiao));
+    m_main->actions(Library::ZiLiao).own(QStringLiteral("DisplayGuiDangTree"))->trigger();
+    QVERIFY(m_main->isPanelShown(Library::GuiDang));
 }
 
 void TestMainWindow::unknownKindIsRefused_data()
