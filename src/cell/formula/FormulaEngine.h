@@ -9,8 +9,10 @@
 // forms. References: A1, $A$1, A$1, A1:B5, whole columns A:C and rows 3:5, Sheet2!A1, 'My sheet'!A1:B2.
 //
 // Results are written into Cell::value of each formula cell: a number, a text, a truth value or an ErrorValue
-// (#DIV/0!, #VALUE!, #REF!, #NAME?, #N/A, #NUM!, and ErrorValue::Circular for a cell caught in a circular reference).
-// Calculation never recurses over cells, so chains of any length are safe; a circular reference never hangs.
+// (#DIV/0!, #VALUE!, #REF!, #NAME?, #N/A, #NUM!, and ErrorValue::Circular, "#CIRC!", for a cell caught in a
+// circular reference). Calculation never recurses over cells, so chains of any length are safe; a circular reference
+// never hangs. Editing a cell recalculates only the formulas that depend on it, plus the volatile ones (TODAY, NOW,
+// RAND, and INDIRECT / OFFSET, whose targets are known only when they run).
 //
 // Who calls what (CellControl is the usual caller; the engine never touches undo, selection or formats):
 //   - a formula entered:                   setFormula(sheet, col, row, text)       (throws on a syntax error)
