@@ -220,6 +220,7 @@ TDataPoolDM::TDataPoolDM(const QString& databaseFile) : m_file(databaseFile), m_
 
 TDataPoolDM::~TDataPoolDM()
 {
+    m_writeStatements.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.close();
@@ -339,11 +340,37 @@ QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
     q.setForwardOnly(true);
     if (!q.prepare(sql))
         throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
-    for (const QVariant& p : params)
-        q.addBindValue(p);
+    for (int i = 0; i < params.size(); ++i)
+        q.bindValue(i, params.at(i));
     if (!q.exec())
         throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
     return q;
+}
+
+// Applies write the same few statements once per row: keep them prepared (per connection) instead of parsing the
+// SQL again for every row. Only writes go through here, so no caller ever holds a result of a cached statement.
+int TDataPoolDM::runWrite(const QString& sql, const QVariantList& params)
+{
+    QSqlDatabase db = active();
+    auto it = m_writeStatements.find(sql);
+    if (it == m_writeStatements.end()) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
+        it = m_writeStatements.insert(sql, q);
+    }
+    QSqlQuery& q = it.value();
+    for (int i = 0; i < params.size(); ++i)
+        q.bindValue(i, params.at(i));
+    if (!q.exec()) {
+        const QString message = engineText(q.lastError());
+        q.finish();
+        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(message));
+    }
+    const int affected = q.numRowsAffected();
+    q.finish();
+    return affected;
 }
 
 int TDataPoolDM::scalarInt(const QString& sql, const QVariantList& params)
@@ -379,9 +406,9 @@ void TDataPoolDM::writeChange(const QString& table, const QString& key, const QS
         QStringList marks;
         for (qsizetype i = 0; i < columns.size(); ++i)
             marks << QStringLiteral("?");
-        run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-            c.newValues);
+        runWrite(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                     .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                 c.newValues);
         return;
     }
     case RowChange::Kind::Modify: {
@@ -398,18 +425,18 @@ void TDataPoolDM::writeChange(const QString& table, const QString& key, const QS
         if (sets.isEmpty())
             return;
         params << c.oldValues.value(keyIndex);
-        QSqlQuery q = run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                              .arg(table, sets.join(QStringLiteral(", ")), key),
-                          params);
-        if (q.numRowsAffected() < 1)
+        const int affected = runWrite(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                          .arg(table, sets.join(QStringLiteral(", ")), key),
+                                      params);
+        if (affected < 1)
             throw QuelmarError(QStringLiteral("无法写入表 %1 中关键字为“%2”的记录：该记录已不存在。")
                                    .arg(table, keyText(c.oldValues.value(keyIndex))));
         return;
     }
     case RowChange::Kind::Delete: {
-        QSqlQuery q = run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, key),
-                          {c.oldValues.value(keyIndex)});
-        if (q.numRowsAffected() < 1)
+        const int affected = runWrite(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, key),
+                                      {c.oldValues.value(keyIndex)});
+        if (affected < 1)
             throw QuelmarError(QStringLiteral("无法删除表 %1 中关键字为“%2”的记录：该记录已不存在。")
                                    .arg(table, keyText(c.oldValues.value(keyIndex))));
         return;
@@ -753,6 +780,7 @@ auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
         QString name;
         ~Closer()
         {
+            dm.m_writeStatements.clear();
             dm.m_active.clear();
             {
                 QSqlDatabase db = QSqlDatabase::database(name, false);
@@ -770,6 +798,7 @@ auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
         if (!db.tables().contains(QStringLiteral("TreeHandle")))
             throw QuelmarError(QStringLiteral("“%1”不是交换包数据库。").arg(path));
     }
+    m_writeStatements.clear();
     m_active = name;
     return body();
 }

@@ -1,13 +1,14 @@
 #pragma once
 #include "store/RowSet.h"
 
+#include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
 #include <functional>
 
-class QSqlQuery;
 
 // The data module: owns the connection to the main database ("vesk.mdb", SQLite), every SQL statement of the
 // system, the fetches and applies of every table, the numbering and login queries and the after-update hooks of
@@ -120,6 +121,8 @@ private:
     void migrate(int fromVersion);
 
     QSqlQuery run(const QString& sql, const QVariantList& params = {});
+    // Runs a write through a statement kept prepared on the active connection; returns the rows it changed.
+    int runWrite(const QString& sql, const QVariantList& params);
     int scalarInt(const QString& sql, const QVariantList& params = {});
     DataPacket fetch(const QString& table, const QString& sql, const QVariantList& params = {});
     void apply(const QString& table, const ChangeLog& log, const Hook& hook = {});
@@ -131,4 +134,5 @@ private:
     QString m_file;
     QString m_connection;
     QString m_active;
+    QHash<QString, QSqlQuery> m_writeStatements;   // by SQL text, on the active connection
 };
