@@ -277,6 +277,7 @@ private slots:
         row("TEXT(1234.5,\"#,##0.00\")", "s:1,234.50");
         row("TEXT(3.14159,\"0.00\")", "s:3.14");
         row("TEXT(-2.5,\"0\")", "s:-3");
+        row("TEXT(TRUE,\"0\")", "s:TRUE");
         row("TEXT(DATE(2024,5,1),\"yyyy年m月d日\")", "s:2024年5月1日");
         row("TEXT(DATE(2024,5,1),\"yyyy-mm-dd\")", "s:2024-05-01");
         row("TEXT(0.5,\"hh:mm\")", "s:12:00");

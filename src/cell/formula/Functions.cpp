@@ -1794,6 +1794,8 @@ Val fText(Ctx& c, const Node& call)
         return Val(v);
     if (!text(c, call, 1, pat, err))
         return Val(err);
+    if (v.index() == 3)   // truth values are not numbers to TEXT
+        return Val(valueText(v));
     double d;
     ErrorValue e;
     if (v.index() == 2 && !textToNumber(std::get<QString>(v), d))
