@@ -224,8 +224,7 @@ void LibraryActions::buildMenus(QWidget* parent)
         if (m_library == Library::ZiLiao) {
             m->addSeparator();
             m->addAction(own(QStringLiteral("ProjectMsg")));
-            if (operations)
-                m->addAction(own(QStringLiteral("DefaultProjectMsg")));
+            m->addAction(own(QStringLiteral("DefaultProjectMsg")));
             m->addAction(own(QStringLiteral("SaveAsTemplate")));
         }
         m->addSeparator();

@@ -3,11 +3,10 @@
 // Every library action of the main window. Each action `X` runs the handler TMainFrm::XExecute, connected by name
 // (the action's object name is X). The handlers of the operations that later work brings are listed in
 // QUELMAR_PENDING_ACTIONS: their bodies (MainFrmPending.cpp) tell the user that the function is not available yet.
-// To build an operation, take its names out of QUELMAR_PENDING_ACTIONS and define their Execute handlers in the
-// operation's own source file of src/app (for instance MainFrmNodeCreation.cpp for the New actions); the handler
-// reaches the window's state through TMainFrm's accessors (library data, selected node, viewer, prompter, login);
-// the node operations take `nodeOpsContext(lib)`, e.g.
-//     void TMainFrm::ZiLiaoRenameExecute() { NodeOps(nodeOpsContext(Library::ZiLiao)).Rename(selectedNode(Library::ZiLiao)); }
+// To build an operation, take its names out of QUELMAR_PENDING_ACTIONS, list them in a group of their own below
+// and define their Execute handlers in the operation's own source file of src/app (MainFrmNodes.cpp holds the node
+// operations, MainFrmProjects.cpp the project ones); the handler reaches the window's state through TMainFrm's
+// accessors (library data, selected node, viewer, prompter, login); the node operations take `nodeOps(lib)`.
 //
 // Where each group plugs in:
 //   New (NewTypeID*), QuicklyNew ........ node creation, new project from template, quick add
@@ -21,28 +20,21 @@
 // The shell itself implements Save, OpenOleContainer, DisplayTree and DisplayGuiDangTree.
 
 #define QUELMAR_MOBAN_PENDING_ACTIONS(X)                                                                         \
-    X(MobanNewTypeID9) X(MobanNewTypeID10) X(MobanNewTypeID3) X(MobanNewTypeID4) X(MobanNewTypeID11)             \
-    X(MobanNewTypeID5) X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)   \
+    X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)                      \
     X(MobanImportTypeID11) X(MobanImportTypeID16) X(MobanExportTypeID3) X(MobanExportTypeID4)                    \
     X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16) X(MobanEditTable)  \
-    X(MobanRename) X(MobanDeleteNode) X(MobanClearRecycle) X(MobanMoveUp) X(MobanMoveDown)                       \
     X(MobanPrintWithoutDlg) X(MobanPrintWithDlg) X(MobanPreview) X(MobanLocateNode)
 
 #define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
-    X(ZiLiaoNewTypeID1) X(ZiLiaoNewTypeID10) X(ZiLiaoNewTypeID3) X(ZiLiaoNewTypeID4) X(ZiLiaoNewTypeID11)         \
-    X(ZiLiaoNewTypeID5) X(ZiLiaoNewTypeID6) X(ZiLiaoNewTypeID7) X(ZiLiaoQuicklyNew) X(ZiLiaoImportTypeID1)        \
-    X(ZiLiaoImportTypeID3) X(ZiLiaoImportTypeID4) X(ZiLiaoImportTypeID5) X(ZiLiaoImportTypeID6)                   \
+    X(ZiLiaoImportTypeID1) X(ZiLiaoImportTypeID3) X(ZiLiaoImportTypeID4) X(ZiLiaoImportTypeID5)                   \
+    X(ZiLiaoImportTypeID6)                                                                                        \
     X(ZiLiaoImportTypeID7) X(ZiLiaoImportTypeID11) X(ZiLiaoImportTypeID16) X(ZiLiaoExportTypeID1)                 \
     X(ZiLiaoExportTypeID3) X(ZiLiaoExportTypeID4) X(ZiLiaoExportTypeID5) X(ZiLiaoExportTypeID6)                   \
-    X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16) X(ZiLiaoEditTable) X(ZiLiaoRename)     \
-    X(ZiLiaoDeleteNode) X(ZiLiaoClearRecycle) X(ZiLiaoMoveUp) X(ZiLiaoMoveDown) X(ZiLiaoPrintWithoutDlg)          \
-    X(ZiLiaoPrintWithDlg) X(ZiLiaoPreview) X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate) X(ZiLiaoProjectMsg)        \
-    X(ZiLiaoDefaultProjectMsg)
+    X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16) X(ZiLiaoEditTable)                    \
+    X(ZiLiaoPrintWithoutDlg) X(ZiLiaoPrintWithDlg) X(ZiLiaoPreview) X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate)
 
 #define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangNewTypeID1) X(GuiDangNewTypeID2) X(GuiDangEditTable) X(GuiDangRename) X(GuiDangDeleteNode)           \
-    X(GuiDangMoveUp) X(GuiDangMoveDown) X(GuiDangPrintWithoutDlg) X(GuiDangPrintWithDlg) X(GuiDangPreview)        \
-    X(GuiDangLocateNode)
+    X(GuiDangEditTable) X(GuiDangPrintWithoutDlg) X(GuiDangPrintWithDlg) X(GuiDangPreview) X(GuiDangLocateNode)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -52,4 +44,18 @@
     X(MobanSave) X(ZiLiaoSave) X(GuiDangSave) X(MobanOpenOleContainer) X(ZiLiaoOpenOleContainer)                  \
     X(MobanDisplayTree) X(ZiLiaoDisplayTree) X(ZiLiaoDisplayGuiDangTree)
 
-#define QUELMAR_MAIN_ACTIONS(X) QUELMAR_PENDING_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
+// Node operations (MainFrmNodes.cpp): New, Rename, Delete, the empty-bin action, Move up / down.
+#define QUELMAR_NODE_ACTIONS(X)                                                                                   \
+    X(MobanNewTypeID9) X(MobanNewTypeID10) X(MobanNewTypeID3) X(MobanNewTypeID4) X(MobanNewTypeID11)             \
+    X(MobanNewTypeID5) X(MobanRename) X(MobanDeleteNode) X(MobanClearRecycle) X(MobanMoveUp) X(MobanMoveDown)    \
+    X(ZiLiaoNewTypeID10) X(ZiLiaoNewTypeID3) X(ZiLiaoNewTypeID4) X(ZiLiaoNewTypeID11) X(ZiLiaoNewTypeID5)         \
+    X(ZiLiaoNewTypeID6) X(ZiLiaoNewTypeID7) X(ZiLiaoRename) X(ZiLiaoDeleteNode) X(ZiLiaoClearRecycle)             \
+    X(ZiLiaoMoveUp) X(ZiLiaoMoveDown) X(GuiDangNewTypeID1) X(GuiDangNewTypeID2) X(GuiDangRename)                  \
+    X(GuiDangDeleteNode) X(GuiDangMoveUp) X(GuiDangMoveDown)
+
+// Projects (MainFrmProjects.cpp): new project from a template, quick add, the project and default overviews.
+#define QUELMAR_PROJECT_ACTIONS(X)                                                                                \
+    X(ZiLiaoNewTypeID1) X(ZiLiaoQuicklyNew) X(ZiLiaoProjectMsg) X(ZiLiaoDefaultProjectMsg)
+
+#define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
+    QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)

@@ -416,6 +416,8 @@ void TMainFrm::connectTree(Library lib)
 {
     QTreeView* tree = treeView(lib);
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, lib] {
+        if (m_selectionHold > 0)
+            return;
         run([this, lib] {
             switch (lib) {
             case Library::Moban: tvMobanChange(); break;
@@ -578,6 +580,7 @@ void TMainFrm::LoadUserData(QWidget* splash)
     m_projectBars->setCurrentWidget(m_ziLiaoActs->toolBar());
 
     HeaderFillPending = false;
+    HeaderFillItem = 0;
     HeaderValuesDir = 0;
 
     repaintSplash();
@@ -1052,14 +1055,4 @@ void TMainFrm::notAvailable(const QString& actionName)
 void TMainFrm::OwnerRenameHook(const QString& newName)
 {
     ::OwnerRenameHook(*m_s.dm, m_s.login->opName, m_ziLiao.rows, m_guiDang.rows, newName);
-}
-
-void TMainFrm::LoadHeaderValues(const NodeRecord&)
-{
-    // The project overview work loads PendingHeaderValues here when the node's folder changes.
-}
-
-void TMainFrm::FillPendingHeader(const NodeRecord&)
-{
-    // The header-fill work writes PendingHeaderValues into the new form here and clears HeaderFillPending.
 }

@@ -10,6 +10,7 @@
 #include "users/Login.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QStringList>
 
 #include <functional>
@@ -84,6 +85,8 @@ public:
     // What the node operations of a library work with (its data, the viewer to close, the pending header fill, the
     // object count panel): `NodeOps(nodeOpsContext(lib)).Rename(selectedNode(lib))`.
     NodeOpsContext nodeOpsContext(Library library);
+    // The node operations of a library in that context: `nodeOps(lib).MoveUp(selectedNode(lib))`.
+    NodeOps nodeOps(Library library) { return NodeOps(nodeOpsContext(library)); }
     // Sets the text of a status-bar panel (0 node and progress, 1 object count).
     void setStatusText(int panel, const QString& text);
     // Whether a selected node of this kind shows a file in the content pane.
@@ -94,6 +97,9 @@ public:
     QStringList PendingHeaderValues;
     bool HeaderFillPending = false;
     int HeaderValuesDir = 0;
+    // The new form that HeaderFillPending waits for (its ItemID; 0: none): only that form is ever filled, so a fill
+    // that failed is tried again on that form and never lands in another one.
+    int HeaderFillItem = 0;
 
     // ---- panels and status bar ----
     bool isPanelShown(Library library) const;
@@ -125,7 +131,8 @@ public:
     void miAboutClick();
     void miLogoutClick();
 
-    // Hooks of the project overview and header fill (no-ops until that work lands): run by the selection event.
+    // The project overview and header fill of the selection event (MainFrmProjects.cpp): the overview values of
+    // the node's folder (and the overview action's state), and the header fill of a newly created form.
     void LoadHeaderValues(const NodeRecord& node);
     void FillPendingHeader(const NodeRecord& node);
     // Double-click on a table node: the designer (not available yet) after the file check.
@@ -166,6 +173,22 @@ private:
     void menusByUserType();
     // Runs an action handler, showing a failure in an error box.
     void run(const std::function<void()>& handler);
+
+    // ---- node operations (MainFrmNodes.cpp) ----
+    void newNode(Library library, int typeId);
+    void renameNode(Library library);
+    void deleteNode(Library library);
+    void clearRecycle(Library library);
+    void moveNode(Library library, bool up);
+    // Runs an operation that may take the selected node out of its place (delete, purge, empty the bin); `op`
+    // returns whether it did its work. The tree's own reaction to a removed current node is held back while it
+    // runs. Afterwards the selection is shown again where it changed: `afterwards` when the operation was done,
+    // else the current node, else the root; after a failure always (what was applied stays applied).
+    void runRemoval(Library library, const QPersistentModelIndex& afterwards, const std::function<bool()>& op);
+
+    // While positive, the trees' selection changes do not run the selection event (an operation is changing the
+    // tree; it shows the selection itself when done).
+    int m_selectionHold = 0;
 
     MainServices m_s;
     LibraryData m_moban{Library::Moban};

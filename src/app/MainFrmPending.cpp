@@ -14,8 +14,3 @@ void TMainFrm::miUserManagerClick()
     notAvailable(QString());
 }
 
-// Option lists of the project overview.
-void TMainFrm::miGkxxConfigClick()
-{
-    notAvailable(QString());
-}

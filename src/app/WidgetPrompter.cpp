@@ -1,5 +1,7 @@
 #include "app/WidgetPrompter.h"
 
+#include "app/DeleteBoxFrm.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -59,7 +61,15 @@ bool WidgetPrompter::askText(const QString& caption, const QString& prompt, QStr
 
 bool WidgetPrompter::confirm(const QString& caption, const QString& text)
 {
+    // Putting a node into the recycle bin is asked in the program's own delete box.
+    if (caption == DeleteBoxCaption())
+        return TDeleteBoxFrm::Ask(text, dialogParent());
     return question(caption, text, false) == Answer::Yes;
+}
+
+QString WidgetPrompter::DeleteBoxCaption()
+{
+    return QStringLiteral("确认删除");
 }
 
 Prompter::Answer WidgetPrompter::question(const QString& caption, const QString& text, bool withCancel)

@@ -27,6 +27,9 @@ public:
     void status(const QString& text) override;
     void setBusy(bool busy) override;
 
+    // The caption of the confirmation that TDeleteBoxFrm asks instead of a message box ("确认删除").
+    static QString DeleteBoxCaption();
+
     // Filters are written as "描述|*.a;*.b|描述|*.c"; Qt's dialogs want "描述 (*.a *.b);;描述 (*.c)".
     static QString qtFilter(const QString& filter);
 
