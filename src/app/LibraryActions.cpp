@@ -292,7 +292,7 @@ void LibraryActions::buildToolBar(QWidget* parent)
         m_exportButton = dropDownButton(m_exportMenu, QStringLiteral("export"));
         m_exportButton->setObjectName(prefix() + QStringLiteral("Export"));
         m_exportButtonAction = m_toolBar->addWidget(m_exportButton);
-        m_toolBar->addSeparator();
+        m_exchangeSeparator = m_toolBar->addSeparator();
     }
     m_toolBar->addAction(own(QStringLiteral("EditTable")));
     m_toolBar->addAction(own(QStringLiteral("Save")));
@@ -358,6 +358,8 @@ void LibraryActions::apply(const KindEntries* e)
         m_importButtonAction->setVisible(!r.importKinds.isEmpty());
         m_exportButton->setText(r.exportCaption);
         m_exportButtonAction->setVisible(r.exportKind >= 0);
+        // Without either button their separator would stand alone.
+        m_exchangeSeparator->setVisible(!r.importKinds.isEmpty() || r.exportKind >= 0);
     }
 
     own(QStringLiteral("EditTable"))->setEnabled(r.edit);

@@ -88,6 +88,7 @@ private:
     QAction* m_newSeparator = nullptr;
     QAction* m_importButtonAction = nullptr;
     QAction* m_exportButtonAction = nullptr;
+    QAction* m_exchangeSeparator = nullptr;
     const KindEntries* m_applied = nullptr;
     std::function<void(QMenu*)> m_buttonHandler;
 };
