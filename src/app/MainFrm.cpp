@@ -2,6 +2,7 @@
 
 #include "app/AboutFrm.h"
 #include "app/IconFactory.h"
+#include "app/NodeIconDelegate.h"
 #include "app/LoginFrm.h"
 #include "app/QuelmarApplication.h"
 #include "core/Prompter.h"
@@ -38,24 +39,6 @@ namespace {
 const QString kProjectCaption = QStringLiteral("工程管理 - Quelmar");
 const QString kTemplateCaption = QStringLiteral("模板管理 - Quelmar");
 const QString kArchiveCaption = QStringLiteral("归档管理 - Quelmar");
-
-// Shows each node with the picture of its image index.
-class NodeIconDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const int image = index.data(LibraryTreeModel::IconIndexRole).toInt();
-        if (image >= 0) {
-            option->features |= QStyleOptionViewItem::HasDecoration;
-            option->icon = IconFactory::nodeIcon(image);
-            option->decorationSize = QSize(16, 16);
-        }
-    }
-};
 
 // Status panel 2: the user picture as a square as high as the panel, then "当前用户: %s" 4 pixels to its right
 // and 1 pixel below the panel's top.

@@ -1,6 +1,7 @@
 #include "app/ProjectWizardFrm.h"
 
 #include "app/IconFactory.h"
+#include "app/NodeIconDelegate.h"
 #include "core/Prompter.h"
 #include "trees/NodeKinds.h"
 
@@ -29,24 +30,6 @@ class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-// Shows each item with the picture of its kind.
-class NodeIconDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const int image = index.data(LibraryTreeModel::IconIndexRole).toInt();
-        if (image >= 0) {
-            option->features |= QStyleOptionViewItem::HasDecoration;
-            option->icon = IconFactory::nodeIcon(image);
-            option->decorationSize = QSize(16, 16);
-        }
-    }
 };
 
 } // namespace

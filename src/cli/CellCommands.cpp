@@ -200,15 +200,7 @@ int cellPdf(CliContext& ctx)
 CliCommand command(const char* name, const char* usage, const char* summary, int args,
                    std::function<int(CliContext&)> run)
 {
-    CliCommand c;
-    c.name = QString::fromUtf8(name);
-    c.usage = QString::fromUtf8(usage);
-    c.summary = QString::fromUtf8(summary);
-    c.needsLogin = false;
-    c.minArgs = args;
-    c.maxArgs = args;
-    c.run = std::move(run);
-    return c;
+    return makeCliCommand(name, usage, summary, args, args, std::move(run), false);
 }
 
 CliCommand withForce(CliCommand c)

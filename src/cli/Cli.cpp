@@ -61,6 +61,20 @@ CliSession& CliContext::session()
     return *m_session;
 }
 
+CliCommand makeCliCommand(const char* name, const char* usage, const char* summary, int minArgs, int maxArgs,
+                          std::function<int(CliContext&)> run, bool needsLogin)
+{
+    CliCommand c;
+    c.name = QString::fromUtf8(name);
+    c.usage = QString::fromUtf8(usage);
+    c.summary = QString::fromUtf8(summary);
+    c.needsLogin = needsLogin;
+    c.minArgs = minArgs;
+    c.maxArgs = maxArgs;
+    c.run = std::move(run);
+    return c;
+}
+
 CliRegistry& CliRegistry::instance()
 {
     static CliRegistry registry;

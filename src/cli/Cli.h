@@ -82,6 +82,10 @@ private:
     QList<CliCommand> m_commands;
 };
 
+// A command taking `minArgs` to `maxArgs` positional arguments (-1: any number).
+CliCommand makeCliCommand(const char* name, const char* usage, const char* summary, int minArgs, int maxArgs,
+                          std::function<int(CliContext&)> run, bool needsLogin = true);
+
 // Put one of these at namespace scope in a command file: `static CliRegistrar reg({...});`
 struct CliRegistrar {
     explicit CliRegistrar(CliCommand command) { CliRegistry::instance().add(std::move(command)); }

@@ -222,14 +222,7 @@ int runMove(CliContext& ctx, bool up)
 CliCommand command(const char* name, const char* usage, const char* summary, int args,
                    std::function<int(CliContext&)> run)
 {
-    CliCommand c;
-    c.name = QString::fromUtf8(name);
-    c.usage = QString::fromUtf8(usage);
-    c.summary = QString::fromUtf8(summary);
-    c.minArgs = args;
-    c.maxArgs = args;
-    c.run = std::move(run);
-    return c;
+    return makeCliCommand(name, usage, summary, args, args, std::move(run));
 }
 
 CliRegistrar showCommand(command("show", "LIBRARY ID", "显示节点的记录，带文件的节点还显示文件的完整路径", 2, runShow));

@@ -305,14 +305,7 @@ int runOptionsClear(CliContext& ctx)
 CliCommand command(const char* name, const char* usage, const char* summary, int minArgs, int maxArgs,
                    int (*run)(CliContext&))
 {
-    CliCommand c;
-    c.name = QString::fromUtf8(name);
-    c.usage = QString::fromUtf8(usage);
-    c.summary = QString::fromUtf8(summary);
-    c.minArgs = minArgs;
-    c.maxArgs = maxArgs;
-    c.run = run;
-    return c;
+    return makeCliCommand(name, usage, summary, minArgs, maxArgs, run);
 }
 
 CliCommand newProjectSpec()
