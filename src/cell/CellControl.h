@@ -35,7 +35,8 @@ class FormulaEngine;
 class CellPrintBackend {
 public:
     virtual ~CellPrintBackend();
-    // Prints `sheet`; with a dialog when `withDialog` is 1. Returns 1 when printed, 0 when cancelled or failed.
+    // Prints `sheet`; with a dialog when `withDialog` is 1. Returns 1 when printed, 0 when the dialog was cancelled;
+    // a failure (no usable printer, a printer error) throws QuelmarError with its message.
     virtual int printSheet(CellControl& control, int withDialog, int sheet) = 0;
     // Modal print preview of `sheet`.
     virtual void preview(CellControl& control, int sheet) = 0;
