@@ -3,6 +3,7 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <QTest>
 
 using namespace cell;
@@ -586,6 +587,94 @@ private slots:
         c.PasteRange(4, 20, 2, 1, 1);
         QCOMPARE(c.cellText(2, 20, 0), QStringLiteral("3"));
         QCOMPARE(c.cellText(4, 20, 0), QStringLiteral("3"));
+    }
+
+    void cutAndPasteMovesReferences()
+    {
+        CellControl c;
+        c.EnableUndo(1);
+        c.insertSheet(1, QStringLiteral("附表"));
+        c.setCurSheet(0);
+        setColumn(c, 1, 1, QStringLiteral("10 20 =A1+A2"));
+        c.enterText(3, 1, 0, QStringLiteral("7"));
+        c.SetFormula(2, 5, 0, QStringLiteral("SUM(A1:A3)"));   // the whole block: follows
+        c.SetFormula(2, 6, 0, QStringLiteral("C1*2"));         // a cell the block lands on: #REF!
+        c.SetFormula(2, 7, 0, QStringLiteral("SUM(A1:A5)"));   // partly inside: stays
+        c.SetFormula(1, 1, 1, QStringLiteral("Sheet1!A2"));    // from another sheet: follows
+        auto formulas = [&] {
+            QStringList out;
+            for (const auto& [s, ref] : {std::pair{0, "A3"}, {0, "C3"}, {0, "B5"}, {0, "B6"}, {0, "B7"}, {1, "A1"},
+                                         {1, "B4"}}) {
+                int col = 0, r = 0;
+                CellControl::ParseCellRef(QString::fromLatin1(ref), col, r);
+                const Cell* cell = c.sheet(s).cellAt(col, r);
+                out << (cell && !cell->formula.isEmpty() ? cell->formula : QStringLiteral("_"));
+            }
+            return out.join(QLatin1Char(' '));
+        };
+        const QString before = formulas();
+        QCOMPARE(before, QStringLiteral("A1+A2 _ SUM(A1:A3) C1*2 SUM(A1:A5) Sheet1!A2 _"));
+        QCOMPARE(column(c, 2, 5, 7), QStringLiteral("60 14 60"));
+        const int steps = c.undoStack()->count();
+
+        c.CutRange(1, 1, 1, 3);
+        c.PasteRange(3, 1, 0, 1, 1);
+        QCOMPARE(formulas(), QStringLiteral("_ C1+C2 SUM(C1:C3) #REF!*2 SUM(A1:A5) Sheet1!C2 _"));
+        QCOMPARE(column(c, 1, 1, 3), QStringLiteral("_ _ _"));
+        QCOMPARE(column(c, 3, 1, 3), QStringLiteral("10 20 30"));
+        QCOMPARE(column(c, 2, 5, 7), QStringLiteral("60 #REF! 0"));
+        QCOMPARE(c.cellText(1, 1, 1), QStringLiteral("20"));
+        // the moved cells are read at their new place
+        c.enterText(3, 2, 0, QStringLiteral("5"));
+        QCOMPARE(c.cellText(3, 3, 0), QStringLiteral("15"));
+        QCOMPARE(c.cellText(1, 1, 1), QStringLiteral("5"));
+
+        // one undo step for the move, and undo puts every rewritten formula back
+        c.Undo();
+        c.Undo();
+        QCOMPARE(c.undoStack()->count() - c.undoStack()->index(), 2);
+        QCOMPARE(formulas(), before);
+        QCOMPARE(column(c, 1, 1, 3), QStringLiteral("10 20 30"));
+        QCOMPARE(column(c, 2, 5, 7), QStringLiteral("60 14 60"));
+        QCOMPARE(c.cellText(1, 1, 1), QStringLiteral("20"));
+        c.Redo();
+        QCOMPARE(formulas(), QStringLiteral("_ C1+C2 SUM(C1:C3) #REF!*2 SUM(A1:A5) Sheet1!C2 _"));
+        c.Undo();
+        QCOMPARE(c.undoStack()->index(), steps);
+
+        // to another sheet, in one undo step as well
+        c.CutRange(1, 1, 1, 3);
+        c.setCurSheet(1);
+        c.PasteRange(2, 2, 0, 1, 1);
+        QCOMPARE(c.undoStack()->index(), steps + 1);
+        QCOMPARE(formulas(), QStringLiteral("_ _ SUM(附表!B2:B4) C1*2 SUM(A1:A5) 附表!B3 B2+B3"));
+        QCOMPARE(c.cellText(2, 4, 1), QStringLiteral("30"));
+        QCOMPARE(c.cellText(1, 1, 1), QStringLiteral("20"));
+        QVERIFY(!c.sheet(0).cellAt(1, 1));
+        c.Undo();
+        QCOMPARE(formulas(), before);
+        QCOMPARE(c.sheet(0).cellAt(1, 2)->value, Value(20.0));
+    }
+
+    void cutMovesWhatIsThereAtThePaste()
+    {
+        CellControl c;
+        c.enterText(1, 1, 0, QStringLiteral("old"));
+        c.enterText(1, 3, 0, QStringLiteral("x"));
+        c.CutRange(1, 1, 1, 2);
+        c.enterText(1, 1, 0, QStringLiteral("new"));   // edited after the cut: the new text moves
+        c.PasteRange(2, 1, 0, 1, 1);
+        QCOMPARE(column(c, 1, 1, 3), QStringLiteral("_ _ x"));
+        QCOMPARE(column(c, 2, 1, 2), QStringLiteral("new _"));
+        // skipping blanks is a special paste: it copies, and the cut stays for a plain paste
+        c.SetFormula(4, 1, 0, QStringLiteral("B1"));
+        c.CutRange(2, 1, 2, 2);
+        c.PasteRange(3, 1, 0, 1, 0);
+        QCOMPARE(row(c, 1, 2, 4), QStringLiteral("new new new"));
+        QCOMPARE(cellAt(c, 4, 1).formula, QStringLiteral("B1"));
+        c.PasteRange(5, 1, 0, 1, 1);
+        QCOMPARE(row(c, 1, 2, 5), QStringLiteral("_ new new new"));
+        QCOMPARE(cellAt(c, 4, 1).formula, QStringLiteral("E1"));
     }
 
     void pasteBetweenControls()

@@ -135,6 +135,26 @@ void moveRowsInModel(Sheet& sh, int at, int count)
 
 } // namespace
 
+// The model's part of a cut and paste: the cells of `from` leave their place and land with their top-left at
+// (col, row) of `toSheet`, blanks included; cells beyond the target sheet's size are lost.
+void moveBlockInModel(Workbook& wb, int fromSheet, const Range& from, int toSheet, int col, int row)
+{
+    QHash<quint32, Cell> taken;
+    for (int r = from.row1; r <= from.row2; ++r)
+        for (int c = from.col1; c <= from.col2; ++c)
+            taken.insert(Sheet::key(c - from.col1, r - from.row1), wb.sheets[fromSheet].cells.take(Sheet::key(c, r)));
+    Sheet& to = wb.sheets[toSheet];
+    for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+        const int c = col + Sheet::keyCol(it.key()), r = row + Sheet::keyRow(it.key());
+        if (c >= to.cols || r >= to.rows)
+            continue;
+        if (it.value().isBlank())
+            to.cells.remove(Sheet::key(c, r));
+        else
+            to.cells.insert(Sheet::key(c, r), it.value());
+    }
+}
+
 class TstFormula : public QObject {
     Q_OBJECT
 private slots:
@@ -698,6 +718,121 @@ private slots:
         engine.sheetRemoved(QStringLiteral("附表"));
         QCOMPARE(wb.sheets[0].cellAt(10, 1)->formula, QStringLiteral("#REF!+1"));
         COMPARE_VALUE(at(wb, 0, 10, 1), Value(ErrorValue::Ref));
+    }
+
+    void blockMoves_data()
+    {
+        // A block cut on `fromSheet` and pasted with its top-left at `to` on `toSheet`; the formula stands at
+        // `at` (before the move) and is expected at `atAfter` with the text `expected`. `keepsValue`: the formula
+        // reads the same cells as before, so its result must not change.
+        QTest::addColumn<int>("formulaSheet");
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<int>("fromSheet");
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<int>("toSheet");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("atAfter");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("keepsValue");
+        auto row = [](const char* name, int s, const char* at, const char* f, const char* block, int toSheet,
+                      const char* to, const char* atAfter, const char* e, bool keeps, int fromSheet = 0) {
+            QTest::newRow(name) << s << QString::fromUtf8(at) << QString::fromUtf8(f) << fromSheet
+                                << QString::fromUtf8(block) << toSheet << QString::fromUtf8(to) << QString::fromUtf8(atAfter)
+                                << QString::fromUtf8(e) << keeps;
+        };
+        // Sheet1 A1:A3 = 10, 20, 30 moves to D1:D3 (D1:D3 held TRUE, "5", 2.675)
+        row("cell refs follow", 0, "O50", "A2*2+$A$3+A$1", "A1:A3", 0, "D1", "O50", "D2*2+$D$3+D$1", true);
+        row("range inside follows", 0, "O50", "SUM(A1:A3)", "A1:A3", 0, "D1", "O50", "SUM(D1:D3)", true);
+        row("range partly inside stays", 0, "O50", "SUM(A2:A5)", "A1:A3", 0, "D1", "O50", "SUM(A2:A5)", false);
+        row("overwritten cell is #REF!", 0, "O50", "D2+1", "A1:A3", 0, "D1", "O50", "#REF!+1", false);
+        row("overwritten range is #REF!", 0, "O50", "SUM(D1:D2)", "A1:A3", 0, "D1", "O50", "SUM(#REF!)", false);
+        row("partly overwritten range stays", 0, "O50", "SUM(D2:D5)", "A1:A3", 0, "D1", "O50", "SUM(D2:D5)", false);
+        row("whole column stays", 0, "O50", "SUM(A:A)", "A1:A3", 0, "D1", "O50", "SUM(A:A)", false);
+        row("from another sheet", 1, "O50", "Sheet1!A3-Sheet1!D3", "A1:A3", 0, "D1", "O50", "Sheet1!D3-#REF!", false);
+        row("another sheet's own cells stay", 1, "O50", "A1+D1", "A1:A3", 0, "D1", "O50", "A1+D1", true);
+        // the moved formula itself: references out of the block stay, into the block follow (a copy would
+        // give E1+D1)
+        row("moved formula keeps its cells", 0, "A3", "B1+A1", "A1:A3", 0, "D1", "D3", "B1+D1", true);
+        // a block moved one row down onto itself: A4 is overwritten, A1..A3 follow
+        row("overlapping move", 0, "O50", "A1+A3+SUM(A1:A3)", "A1:A3", 0, "A2", "O50", "A2+A4+SUM(A2:A4)", true);
+        row("overlapping: the cell below lost", 0, "O50", "LEN(A4)", "A1:A3", 0, "A2", "O50", "LEN(#REF!)", false);
+        // to another sheet
+        row("to a sheet: refs name it", 0, "O50", "A2+SUM(A1:A3)", "A1:A3", 1, "C1", "O50",
+            "第二页!C2+SUM(第二页!C1:C3)", true);
+        row("to a sheet: its own formulas", 1, "O50", "C1+Sheet1!A1", "A1:A3", 1, "C1", "O50", "#REF!+第二页!C1",
+            false);
+        row("to a sheet: moved formula names its old sheet", 0, "A3", "B1+A1", "A1:A3", 1, "C1", "C3",
+            "Sheet1!B1+C1", true);
+        row("to a sheet: off its edge", 0, "O50", "A1+A3", "A1:A3", 1, "J29", "O50", "第二页!J29+#REF!", false);
+        row("from another sheet to this one", 1, "O50", "'My sheet'!B2*2", "A1:B2", 1, "E5", "O50", "第二页!F6*2", true,
+            2);
+    }
+    void blockMoves()
+    {
+        QFETCH(int, formulaSheet);
+        QFETCH(QString, at);
+        QFETCH(QString, formula);
+        QFETCH(int, fromSheet);
+        QFETCH(QString, block);
+        QFETCH(int, toSheet);
+        QFETCH(QString, to);
+        QFETCH(QString, atAfter);
+        QFETCH(QString, expected);
+        QFETCH(bool, keepsValue);
+        auto pos = [](const QString& ref) {
+            int col = 0, row = 0;
+            QString letters = ref;
+            while (!letters.isEmpty() && letters.back().isDigit())
+                letters.chop(1);
+            for (QChar ch : letters)
+                col = col * 26 + (ch.unicode() - u'A' + 1);
+            row = ref.mid(letters.size()).toInt();
+            return std::make_pair(col, row);
+        };
+        const QStringList ends = block.split(QLatin1Char(':'));
+        const Range from{pos(ends[0]).first, pos(ends[0]).second, pos(ends[1]).first, pos(ends[1]).second};
+        Workbook wb = sampleWorkbook();
+        FormulaEngine engine(wb);
+        engine.setFormula(formulaSheet, pos(at).first, pos(at).second, formula);
+        const Value before = wb.sheets[formulaSheet].cellAt(pos(at).first, pos(at).second)->value;
+        QVERIFY(!std::holds_alternative<ErrorValue>(before) || !keepsValue);
+
+        moveBlockInModel(wb, fromSheet, from, toSheet, pos(to).first, pos(to).second);
+        const QVector<FormulaEdit> edits = engine.moveRange(fromSheet, from, toSheet, pos(to).first, pos(to).second);
+        const int afterSheet = at == atAfter ? formulaSheet : toSheet;
+        const Cell* after = wb.sheets[afterSheet].cellAt(pos(atAfter).first, pos(atAfter).second);
+        QVERIFY(after);
+        QCOMPARE(after->formula, expected);
+        QCOMPARE(edits.size(), expected == FormulaEngine::normalize(formula) ? 0 : 1);
+        if (!edits.isEmpty()) {
+            QCOMPARE(edits[0].sheet, afterSheet);
+            QCOMPARE(edits[0].newText, expected);
+        }
+        if (keepsValue)
+            COMPARE_VALUE(after->value, before);
+        else if (expected.contains(QLatin1String("#REF!")))
+            COMPARE_VALUE(after->value, Value(ErrorValue::Ref));
+    }
+
+    void blockMoveRecalculatesDependents()
+    {
+        // After a move the graph reads the new places: editing a moved cell recalculates its readers, editing
+        // the cell it left does not.
+        Workbook wb = sampleWorkbook();
+        FormulaEngine engine(wb);
+        engine.setFormula(0, 15, 50, QStringLiteral("A1*2"));
+        engine.setFormula(1, 1, 5, QStringLiteral("Sheet1!A1+1"));
+        moveBlockInModel(wb, 0, Range{1, 1, 1, 3}, 0, 10, 10);
+        engine.moveRange(0, Range{1, 1, 1, 3}, 0, 10, 10);
+        COMPARE_VALUE(at(wb, 0, 15, 50), Value(20.0));
+        put(wb, 0, "J10", 7.0);
+        engine.cellChanged(0, 10, 10);
+        COMPARE_VALUE(at(wb, 0, 15, 50), Value(14.0));
+        COMPARE_VALUE(at(wb, 1, 1, 5), Value(8.0));
+        put(wb, 0, "A1", 100.0);
+        engine.cellChanged(0, 1, 1);
+        COMPARE_VALUE(at(wb, 0, 15, 50), Value(14.0));
     }
 
     void translateForCopyAndFill_data()

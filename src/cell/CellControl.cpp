@@ -1222,18 +1222,34 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
     if (!c.valid)
         return;
     // A cut moves its cells with a plain paste; a special paste of a cut range copies (nothing is lost).
-    const bool moving = c.cut && c.source == this && mode == 0;
+    const bool moving = c.cut && c.source == this && mode == 0 && blankFlag != 0 && c.sourceSheet >= 0
+        && c.sourceSheet < m_wb.sheets.size();
+    if (moving) {
+        // What stands in the cut block now is what moves (it may have been edited since the cut).
+        const Sheet& from = m_wb.sheets.at(c.sourceSheet);
+        const Range s = c.sourceRange;
+        c.cells.clear();
+        for (int rr = s.row1; rr <= s.row2; ++rr)
+            for (int cc = s.col1; cc <= s.col2; ++cc)
+                c.cells << cellOf(from, cc, rr);
+        c.merges.clear();
+        for (const Range& m : from.merges)
+            if (m.col1 >= s.col1 && m.col2 <= s.col2 && m.row1 >= s.row1 && m.row2 <= s.row2)
+                c.merges << Range{m.col1 - s.col1, m.row1 - s.row1, m.col2 - s.col1, m.row2 - s.row1};
+    }
     const int dc = col - c.sourceRange.col1, dr = row - c.sourceRange.row1;
-    editSheet(sheet, tr("粘贴"), [&](Sheet& sh) {
+    editSheet(sheet, moving ? tr("移动") : tr("粘贴"), [&](Sheet& sh) {
         const Range target = clipped(Range{col, row, col + c.width - 1, row + c.height - 1}, sh);
-        if (moving && c.sourceSheet == sheet) {
-            // The cut cells leave their place first (where they do not land on themselves).
-            for (int cc = c.sourceRange.col1; cc <= c.sourceRange.col2; ++cc)
-                for (int rr = c.sourceRange.row1; rr <= c.sourceRange.row2; ++rr)
-                    sh.cells.remove(Sheet::key(cc, rr));
-            sh.merges.removeIf([&](const Range& m) {
-                return m.col1 >= c.sourceRange.col1 && m.col2 <= c.sourceRange.col2 && m.row1 >= c.sourceRange.row1
-                    && m.row2 <= c.sourceRange.row2;
+        if (moving) {
+            // The cut cells leave their place first (where they do not land on themselves), with their merges.
+            // The target's list is already detached by editSheet, so `sh` stays valid.
+            Sheet& from = c.sourceSheet == sheet ? sh : m_wb.sheets[c.sourceSheet];
+            const Range s = c.sourceRange;
+            for (int cc = s.col1; cc <= s.col2; ++cc)
+                for (int rr = s.row1; rr <= s.row2; ++rr)
+                    from.cells.remove(Sheet::key(cc, rr));
+            from.merges.removeIf([&](const Range& m) {
+                return m.col1 >= s.col1 && m.col2 <= s.col2 && m.row1 >= s.row1 && m.row2 <= s.row2;
             });
         }
         for (int i = 0; i < c.width; ++i)
@@ -1245,6 +1261,7 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
                 if (blankFlag == 0 && src.isBlank())
                     continue;
                 Cell t = cellOf(sh, tc, tr_);
+                // Moved formulas are rewritten by the engine below; copied ones are translated like a copy.
                 const Cell moved = moving ? src : movedCell(src, dc, dr);
                 switch (mode) {
                 case 0: t = moved; break;
@@ -1279,19 +1296,21 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
         sh.selection = target;
         sh.curCol = target.col1;
         sh.curRow = target.row1;
-        return false;
-    });
-    if (moving && c.sourceSheet != sheet && c.sourceSheet < m_wb.sheets.size()) {
-        const Range s = c.sourceRange;
-        editSheet(c.sourceSheet, tr("剪切"), [&](Sheet& sh) {
-            for (int cc = s.col1; cc <= s.col2; ++cc)
-                for (int rr = s.row1; rr <= s.row2; ++rr)
-                    sh.cells.remove(Sheet::key(cc, rr));
+        if (!moving)
             return false;
-        });
-    }
-    if (moving)
+        // Formulas anywhere in the workbook follow the moved cells (the snapshot of editSheet holds every
+        // sheet, so undo puts each rewritten text back).
+        m_engine->moveRange(c.sourceSheet, c.sourceRange, sheet, col, row);
+        return true;
+    });
+    if (moving) {
+        if (c.sourceSheet != sheet) {
+            const Sheet& from = m_wb.sheets.at(c.sourceSheet);
+            emit layoutChanged(c.sourceSheet);
+            emit cellsChanged(c.sourceSheet, Range{1, 1, from.cols - 1, from.rows - 1});
+        }
         clip() = Clip{};   // a cut moves once
+    }
 }
 
 // ---- Selection -------------------------------------------------------------------------------------------------

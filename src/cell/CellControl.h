@@ -144,8 +144,12 @@ public:
     void CopyRange(int col1, int row1, int col2, int row2);
     // Pastes the clipboard with its top-left at (col,row). mode 0 all, 1 formulas (and constants), 2 texts and
     // values (formulas pasted as their results), 3 formats. sizeFlag 0: also take over the source's column widths
-    // and row heights; blankFlag 0: blank source cells leave the target untouched. A cut range is moved (its
-    // source cleared) by the first paste in mode 0; other modes copy it. Text copied from another program (tab-separated) is pasted as typed.
+    // and row heights; blankFlag 0: blank source cells leave the target untouched. Text copied from another
+    // program (tab-separated) is pasted as typed.
+    // A cut range is moved by the first plain paste (mode 0, blankFlag 1), in one undo step: the block leaves its
+    // place (also from another sheet), formulas anywhere that refer to its cells follow them, the moved formulas
+    // keep pointing at the same cells, and references to cells it overwrote become #REF!
+    // (FormulaEngine::moveRange). A special paste of a cut range copies it and leaves the cut pending.
     void PasteRange(int col, int row, int mode, int sizeFlag, int blankFlag);
     void SelectRange(int col1, int row1, int col2, int row2);
     void GetSelectRange(int& col1, int& row1, int& col2, int& row2) const;

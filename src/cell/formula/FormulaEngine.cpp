@@ -193,6 +193,62 @@ void applyTranslate(Node& n, int dCol, int dRow)
         applyTranslate(*k, dCol, dRow);
 }
 
+// A block of cells cut and pasted elsewhere (a move): `from` on sheet `fromSheet` now stands dCol / dRow away on
+// `toSheet`, where only `landed` (the moved rectangle within the target sheet's size) received cells.
+struct BlockMove {
+    int fromSheet;
+    Range from;
+    int toSheet;
+    int dCol, dRow;
+    Range landed;
+};
+
+// One reference under a block move. `formulaSheet` is where the formula stands now, `originSheet` where it stood
+// before the move (they differ for a formula carried to another sheet). A reference wholly inside the moved block
+// follows it; one wholly inside the cells the block landed on (that were not part of it) lost its cells: #REF!;
+// anything else keeps its cells, and gains a sheet name when the formula now stands on another sheet than they.
+void applyBlockMove(const Workbook& wb, Node& n, int formulaSheet, int originSheet, const BlockMove& m)
+{
+    if (n.kind == Node::Ref || n.kind == Node::Area) {
+        if (n.whole != 0)
+            return;   // whole columns or rows are never inside a block of a sheet
+        const int refSheet = n.sheetGiven ? findSheet(wb, n.text) : originSheet;
+        if (refSheet < 0)
+            return;
+        const RefPart& b = n.kind == Node::Area ? n.b : n.a;
+        const Range r{qMin(n.a.col, b.col), qMin(n.a.row, b.row), qMax(n.a.col, b.col), qMax(n.a.row, b.row)};
+        auto inside = [](const Range& outer, const Range& inner) {
+            return inner.col1 >= outer.col1 && inner.col2 <= outer.col2 && inner.row1 >= outer.row1
+                && inner.row2 <= outer.row2;
+        };
+        int nowSheet = refSheet;
+        if (refSheet == m.fromSheet && inside(m.from, r)) {
+            const Range moved{r.col1 + m.dCol, r.row1 + m.dRow, r.col2 + m.dCol, r.row2 + m.dRow};
+            if (!inside(m.landed, moved)) {   // its cells fell off the sheet
+                makeRefError(n);
+                return;
+            }
+            n.a.col += m.dCol;
+            n.a.row += m.dRow;
+            if (n.kind == Node::Area) {
+                n.b.col += m.dCol;
+                n.b.row += m.dRow;
+            }
+            nowSheet = m.toSheet;
+        } else if (refSheet == m.toSheet && inside(m.landed, r)) {
+            makeRefError(n);   // its cells were overwritten by the block
+            return;
+        }
+        if (n.sheetGiven || nowSheet != formulaSheet) {
+            n.sheetGiven = true;
+            n.text = wb.sheets.at(nowSheet).name;
+        }
+        return;
+    }
+    for (auto& k : n.kids)
+        applyBlockMove(wb, *k, formulaSheet, originSheet, m);
+}
+
 // Rewrites sheet names: renamed (newName non-empty) or removed (references become #REF!).
 void applySheetChange(Node& n, const QString& oldName, const QString& newName)
 {
@@ -604,7 +660,7 @@ struct FormulaEngine::Impl {
                     install(s, col, row, nullptr, it->formula, {}, false);   // kept as it is; it shows #NAME?
                     continue;
                 }
-                change(*ast, s);
+                change(*ast, s, col, row);
                 std::vector<Prec> precs;
                 bool vol = false;
                 bindRefs(wb, *ast, s, &precs, vol);
@@ -625,7 +681,7 @@ struct FormulaEngine::Impl {
         if (sheet < 0 || sheet >= wb.sheets.size() || count == 0)
             return {};
         const MoveSpec m{wb.sheets.at(sheet).name, sheet, rows, at, count};
-        return rewriteAndRebuild([&](Node& n, int own) { applyMove(n, own, m); });
+        return rewriteAndRebuild([&](Node& n, int own, int, int) { applyMove(n, own, m); });
     }
 
     void rebuildAll()
@@ -796,12 +852,30 @@ QVector<FormulaEdit> FormulaEngine::deleteCols(int sheet, int at, int count)
 
 QVector<FormulaEdit> FormulaEngine::sheetRenamed(const QString& oldName, const QString& newName)
 {
-    return d->rewriteAndRebuild([&](Node& n, int) { applySheetChange(n, oldName, newName); });
+    return d->rewriteAndRebuild([&](Node& n, int, int, int) { applySheetChange(n, oldName, newName); });
 }
 
 QVector<FormulaEdit> FormulaEngine::sheetRemoved(const QString& name)
 {
-    return d->rewriteAndRebuild([&](Node& n, int) { applySheetChange(n, name, QString()); });
+    return d->rewriteAndRebuild([&](Node& n, int, int, int) { applySheetChange(n, name, QString()); });
+}
+
+QVector<FormulaEdit> FormulaEngine::moveRange(int sheet, const Range& from, int toSheet, int toCol, int toRow)
+{
+    if (sheet < 0 || sheet >= m_wb.sheets.size() || toSheet < 0 || toSheet >= m_wb.sheets.size() || from.isEmpty())
+        return {};
+    const Sheet& target = m_wb.sheets.at(toSheet);
+    const int dCol = toCol - from.col1, dRow = toRow - from.row1;
+    if (sheet == toSheet && dCol == 0 && dRow == 0)
+        return {};
+    const Range placed{toCol, toRow, from.col2 + dCol, from.row2 + dRow};
+    const Range landed{qMax(placed.col1, 1), qMax(placed.row1, 1), qMin(placed.col2, target.cols - 1),
+                       qMin(placed.row2, target.rows - 1)};
+    const BlockMove m{sheet, from, toSheet, dCol, dRow, landed};
+    return d->rewriteAndRebuild([&](Node& n, int s, int col, int row) {
+        const int origin = s == toSheet && landed.contains(col, row) ? sheet : s;
+        applyBlockMove(m_wb, n, s, origin, m);
+    });
 }
 
 QString FormulaEngine::translateFormula(const QString& text, int dCol, int dRow)

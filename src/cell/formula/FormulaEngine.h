@@ -26,6 +26,7 @@
 //     that replaced Cell::formula texts directly:                     rebuild()
 //   - "CalculateAll":                      recalculateAll()
 //   - copy / paste / fill of a formula:    translateFormula(text, dCol, dRow) gives the text for the target cell
+//   - a cut block pasted (moved):          FIRST move the cells in the model, THEN moveRange(...)
 //
 // A syntax error ("SUM(A1", "1+*2") is refused: setFormula throws QuelmarError with a Chinese message and changes
 // nothing, as a spreadsheet refuses to accept such an entry. An unknown function name or an unknown sheet is not a
@@ -90,6 +91,16 @@ public:
     QVector<FormulaEdit> deleteRows(int sheet, int at, int count);
     QVector<FormulaEdit> insertCols(int sheet, int at, int count);
     QVector<FormulaEdit> deleteCols(int sheet, int at, int count);
+
+    // A block cut and pasted elsewhere, called AFTER the model moved the cells: `from` on `sheet` now has its
+    // top-left at (toCol, toRow) on `toSheet`, cut to the target sheet's size. Every formula of the workbook
+    // (the moved ones included, at their new places) is rewritten as a spreadsheet does it for a move: a reference
+    // to a moved cell, or a range wholly inside the block, follows it to its new place; a range only partly inside
+    // stays; a reference wholly inside the cells the block landed on (and not part of it) becomes #REF!, as does
+    // one whose cells fell off the sheet. Moved formulas are not translated as in a copy: their other references
+    // keep pointing at the same cells (naming their sheet when the formula went to another sheet).
+    // Then everything is recalculated. Returns the texts that changed.
+    QVector<FormulaEdit> moveRange(int sheet, const Range& from, int toSheet, int toCol, int toRow);
 
     // A sheet was renamed / removed in the model: references naming it are rewritten (to the new name / to #REF!).
     QVector<FormulaEdit> sheetRenamed(const QString& oldName, const QString& newName);
