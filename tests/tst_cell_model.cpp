@@ -788,6 +788,71 @@ private slots:
         QVERIFY(c.viewerOption());
     }
 
+    void viewOptionsModifyOnlyWhenTheyChange_data()
+    {
+        // op: which setting; `same` sets what a new workbook has, `other` changes it
+        QTest::addColumn<int>("op");
+        QTest::newRow("row labels") << 0;
+        QTest::newRow("column labels") << 1;
+        QTest::newRow("grid") << 2;
+        QTest::newRow("horizontal scroll bar") << 3;
+        QTest::newRow("vertical scroll bar") << 4;
+        QTest::newRow("sheet tabs") << 5;
+        QTest::newRow("zoom") << 6;
+        QTest::newRow("fixed columns") << 7;
+        QTest::newRow("fixed rows") << 8;
+    }
+    void viewOptionsModifyOnlyWhenTheyChange()
+    {
+        QFETCH(int, op);
+        auto apply = [op](CellControl& c, bool change) {
+            const int show = change ? 0 : 1;
+            switch (op) {
+            case 0: c.ShowRowLabel(show, 0); break;
+            case 1: c.ShowColLabel(show, 0); break;
+            case 2: c.ShowGridLine(show, 0); break;
+            case 3: c.ShowHScroll(show, 0); break;
+            case 4: c.ShowVScroll(show, 0); break;
+            case 5: c.ShowSheetLabel(show, 0); break;
+            case 6: c.SetScreenScale(0, change ? 1.25 : 1.0); break;
+            case 7: change ? c.SetFixedCols(1, 2) : c.SetFixedCols(0, 3); break;
+            case 8: change ? c.SetFixedRows(1, 2) : c.SetFixedRows(1, 0); break;
+            }
+        };
+        auto state = [](const CellControl& c) {
+            const Sheet& s = c.sheet(0);
+            return QList<double>{double(s.showRowLabel), double(s.showColLabel), double(s.showGrid),
+                                 double(s.showHScroll), double(s.showVScroll), double(c.workbook().showSheetLabel),
+                                 s.zoom, double(s.fixedCols), double(s.fixedRows)};
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("v.cll"));
+        CellControl c;
+        c.enterText(1, 1, 0, QStringLiteral("x"));
+        QCOMPARE(c.SaveFile(path, 0), 1);
+        const QList<double> fresh = state(c);
+        QSignalSpy modified(&c, &CellControl::modifiedChanged);
+        QSignalSpy layout(&c, &CellControl::layoutChanged);
+        apply(c, false);
+        apply(c, false);
+        QCOMPARE(c.IsModified(), 0);
+        QCOMPARE(modified.count(), 0);
+        QCOMPARE(layout.count(), 0);
+        QCOMPARE(state(c), fresh);
+        // a setting that changes is an edit, and it is saved with the file
+        apply(c, true);
+        QCOMPARE(c.IsModified(), 1);
+        QCOMPARE(layout.count(), 1);
+        const QList<double> changed = state(c);
+        QVERIFY(changed != fresh);
+        QCOMPARE(c.SaveFile(path, 0), 1);
+        apply(c, true);
+        QCOMPARE(c.IsModified(), 0);
+        CellControl reopened;
+        QCOMPARE(reopened.OpenFile(path, tableFilePassword()), 1);
+        QCOMPARE(state(reopened), changed);
+    }
+
     void sheets()
     {
         CellControl c;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <tuple>
 
 namespace cell {
 
@@ -455,7 +456,16 @@ void CellControl::editViewOption(int sheet, const std::function<void(Sheet&)>& c
     Sheet* sh = sheetPtr(sheet);
     if (!sh)
         return;
+    // The view settings are saved with the file, so a change modifies the workbook; a call that sets what is
+    // already set (a viewer hiding labels a form has hidden anyway) is no change.
+    const auto viewState = [](const Sheet& s) {
+        return std::tuple(s.showRowLabel, s.showColLabel, s.showGrid, s.showHScroll, s.showVScroll, s.fixedCols,
+                          s.fixedRows, s.zoom);
+    };
+    const auto before = viewState(*sh);
     change(*sh);
+    if (viewState(*sh) == before)
+        return;
     setModified(true);
     emit layoutChanged(sheet);
 }
@@ -1591,7 +1601,7 @@ void CellControl::ShowColLabel(int show, int sheet)
 
 void CellControl::ShowSheetLabel(int show, int sheet)
 {
-    if (!sheetPtr(sheet))
+    if (!sheetPtr(sheet) || m_wb.showSheetLabel == (show != 0))
         return;
     m_wb.showSheetLabel = show != 0;
     setModified(true);
