@@ -458,6 +458,11 @@ void TestCellView::sheetTabs()
     QCOMPARE(tabs->count(), 2);
     QCOMPARE(tabs->tabText(1), QStringLiteral("附表"));
     QVERIFY(tabs->isVisibleTo(m_view));
+    // The tabs fit the scroll bar's strip, each with room for its text between its two border lines.
+    for (int i = 0; i < tabs->count(); ++i) {
+        QVERIFY(tabs->tabRect(i).height() <= tabs->parentWidget()->height());
+        QVERIFY(QFontMetrics(tabs->font()).height() <= tabs->tabRect(i).height() - 2);
+    }
     tabs->setCurrentIndex(1);
     QCOMPARE(m_control->GetCurSheet(), 1);
     QCOMPARE(text(1, 1), QStringLiteral("附表内容"));

@@ -4,6 +4,7 @@
 #include "cell/PageRenderer.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -61,13 +62,24 @@ CellView::CellView(QWidget* parent) : QAbstractScrollArea(parent)
     m_tabs->setDrawBase(false);
     m_tabs->setExpanding(false);
     m_tabs->setFocusPolicy(Qt::NoFocus);
-    // The tabs share the height of the horizontal scroll bar.
+    // The tabs share the height of the horizontal scroll bar. They are drawn whole by the style sheet: a
+    // platform style draws its own frame around the given height and shifts the other tabs by a pixel or two,
+    // which pushed them out of the scroll bar's strip and cut their text. Each tab is one pixel line above and
+    // below the text; the current one is open towards the sheet. The font is the largest that fits.
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { height: %1px; padding: 0px 12px; margin: 0px; }")
-                              .arg(std::max(12, extent - 1)));
+    const int textHeight = std::max(10, extent - 2);
     QFont tabFont = m_tabs->font();
-    tabFont.setPixelSize(std::max(9, extent - 5));
+    int pixels = textHeight;
+    tabFont.setPixelSize(pixels);
+    while (pixels > 8 && QFontMetrics(tabFont).height() > textHeight)
+        tabFont.setPixelSize(--pixels);
     m_tabs->setFont(tabFont);
+    m_tabs->setStyleSheet(
+        QStringLiteral("QTabBar::tab { height: %1px; padding: 0px 10px; margin: 0px 0px 0px -1px;"
+                       " border: 1px solid palette(mid); background: palette(button); color: palette(button-text); }"
+                       "QTabBar::tab:first { margin-left: 0px; }"
+                       "QTabBar::tab:selected { border-top-color: palette(base); background: palette(base); }")
+            .arg(textHeight));
     addScrollBarWidget(m_tabs, Qt::AlignLeft);
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (!m_control || index < 0 || index == m_control->GetCurSheet())
