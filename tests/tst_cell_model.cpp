@@ -675,6 +675,23 @@ private slots:
         c.PasteRange(5, 1, 0, 1, 1);
         QCOMPARE(row(c, 1, 2, 5), QStringLiteral("_ new new new"));
         QCOMPARE(cellAt(c, 4, 1).formula, QStringLiteral("E1"));
+        // a cut whose workbook or sheet went away pastes as a copy and clears nothing
+        c.CutRange(5, 1, 5, 1);
+        c.ResetContent();
+        c.enterText(5, 1, 0, QStringLiteral("kept"));
+        c.PasteRange(1, 1, 0, 1, 1);
+        QCOMPARE(row(c, 1, 1, 5), QStringLiteral("new _ _ _ kept"));
+        c.insertSheet(1, QStringLiteral("二"));
+        c.setCurSheet(1);
+        c.enterText(1, 1, 1, QStringLiteral("on two"));
+        c.CutRange(1, 1, 1, 1);
+        c.setCurSheet(0);
+        c.removeSheet(1);
+        c.insertSheet(1, QStringLiteral("三"));
+        c.setCurSheet(1);
+        c.enterText(1, 1, 1, QStringLiteral("on three"));
+        c.PasteRange(2, 1, 0, 1, 1);
+        QCOMPARE(row(c, 1, 1, 2), QStringLiteral("on three on two"));
     }
 
     void pasteBetweenControls()

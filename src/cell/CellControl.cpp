@@ -126,6 +126,7 @@ struct Clip {
     bool cut = false;
     QPointer<CellControl> source;
     int sourceSheet = 0;
+    QString sourceSheetName;            // a cut moves only while its sheet is still at that index
     Range sourceRange;
     const Cell& at(int dc, int dr) const { return cells.at(dr * width + dc); }
 };
@@ -259,6 +260,9 @@ int CellControl::IsModified() const { return m_modified ? 1 : 0; }
 
 void CellControl::resetModel()
 {
+    // A cut from the workbook that goes away pastes as a copy: there is nothing left to move.
+    if (clip().source == this)
+        clip().cut = false;
     m_undo->clear();
     m_groupDepth = 0;
     m_wb = Workbook{};
@@ -1184,6 +1188,7 @@ void CellControl::CopyRange(int col1, int row1, int col2, int row2)
     c.text = lines.join(QLatin1Char('\n'));
     c.source = this;
     c.sourceSheet = sheet;
+    c.sourceSheetName = sh.name;
     c.sourceRange = r;
     clip() = c;
     if (QClipboard* sys = systemClipboard())
@@ -1233,7 +1238,7 @@ void CellControl::PasteRange(int col, int row, int mode, int sizeFlag, int blank
         return;
     // A cut moves its cells with a plain paste; a special paste of a cut range copies (nothing is lost).
     const bool moving = c.cut && c.source == this && mode == 0 && blankFlag != 0 && c.sourceSheet >= 0
-        && c.sourceSheet < m_wb.sheets.size();
+        && c.sourceSheet < m_wb.sheets.size() && m_wb.sheets.at(c.sourceSheet).name == c.sourceSheetName;
     if (moving) {
         // What stands in the cut block now is what moves (it may have been edited since the cut).
         const Sheet& from = m_wb.sheets.at(c.sourceSheet);
