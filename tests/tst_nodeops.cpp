@@ -1,3 +1,4 @@
+#include "support/TestSupport.h"
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
@@ -20,16 +21,6 @@ class TstNodeOps : public QObject {
     }
     static QString text(const char* s) { return QString::fromUtf8(s); }
 
-    template <typename F>
-    static QString failure(F&& f)
-    {
-        try {
-            f();
-        } catch (const QuelmarError& e) {
-            return e.message();
-        }
-        return QStringLiteral("(no failure)");
-    }
 
 private slots:
     void templateLibraryCreation()
@@ -166,9 +157,9 @@ private slots:
         QCOMPARE(row.value(QStringLiteral("iDir")).toInt(), 0);
         QCOMPARE(row.value(QStringLiteral("Ext")).toString(), QString());
         // The archive refuses a blank name with an error, not a warning.
-        QCOMPARE(failure([&] { ops.NewNode(category, 2); }), text("名称无效，请提供一个正确有效的名称。"));
+        QCOMPARE(failureMessage([&] { ops.NewNode(category, 2); }), text("名称无效，请提供一个正确有效的名称。"));
         QVERIFY(f.prompter.messages(QStringLiteral("warning")).isEmpty());
-        QCOMPARE(failure([&] { ops.NewNode(cabinet, 1); }),
+        QCOMPARE(failureMessage([&] { ops.NewNode(cabinet, 1); }),
                  text("“柜”下不能新建类型为 1 的节点；可新建的类型：2 分类。"));
         QCOMPARE(f.data.tree.nodeCount(), 4);
         QCOMPARE(f.prompter.busyDepth, 0);
@@ -322,7 +313,7 @@ private slots:
         QCOMPARE(f.prompter.messages(QStringLiteral("warning")), QStringList{text("加收站不提供此功能！请选择其他节点。")});
         QCOMPARE(f.dbRow(1).value(QStringLiteral("Name")).toString(), text("回收站"));
         f.data.tree.addNode(f.node(0), nodeRec(3, 9, text("无行"), 0), 0);
-        QCOMPARE(failure([&] { ops.RenameNode(f.node(9), text("y")); }), text("在数据容器中找不到节点: 无行"));
+        QCOMPARE(failureMessage([&] { ops.RenameNode(f.node(9), text("y")); }), text("在数据容器中找不到节点: 无行"));
     }
 
     void moveRules_data()
@@ -395,7 +386,7 @@ private slots:
 
         // A sibling missing from the cached copy: the tree shows the new order, nothing is written.
         f.data.tree.addNode(f.node(2), nodeRec(3, 8, text("无行"), 2, 1));
-        QCOMPARE(failure([&] { ops.MoveDown(f.node(3)); }), text("节点信息不在数据容器中。"));
+        QCOMPARE(failureMessage([&] { ops.MoveDown(f.node(3)); }), text("节点信息不在数据容器中。"));
         QCOMPARE(f.data.rows.pendingCount(), 0);
         QCOMPARE(f.dbShape(), text("模板库:0(T:0(D1:0 D3:1 D2:2) 回收站:99)"));
     }

@@ -1,3 +1,4 @@
+#include "support/TestSupport.h"
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
@@ -16,16 +17,6 @@ class TstNodeOpsRemoval : public QObject {
 
     static QString text(const char* s) { return QString::fromUtf8(s); }
 
-    template <typename F>
-    static QString failure(F&& f)
-    {
-        try {
-            f();
-        } catch (const QuelmarError& e) {
-            return e.message();
-        }
-        return QStringLiteral("(no failure)");
-    }
 
     // Template library: A (folder 1), T (folder 2) with category C holding sub-item S and style Y, U (folder 3).
     static void buildTemplates(NodeOpsFixture& f)
@@ -228,18 +219,18 @@ private slots:
         NodeOpsFixture f(Library::Moban);
         f.prompter.defaultYes = true;
         NodeOps ops = f.ops();
-        QCOMPARE(failure([&] { ops.DeleteNode(f.node(0)); }), text("不能删除最顶层节点！"));
-        QCOMPARE(failure([&] { ops.DeleteNode(QModelIndex()); }), text("请选择您要删除的节点！"));
+        QCOMPARE(failureMessage([&] { ops.DeleteNode(f.node(0)); }), text("不能删除最顶层节点！"));
+        QCOMPARE(failureMessage([&] { ops.DeleteNode(QModelIndex()); }), text("请选择您要删除的节点！"));
         QVERIFY(!ops.DeleteNode(f.node(1)));
         QCOMPARE(f.prompter.messages(QStringLiteral("warning")), QStringList{text("加收站不提供此功能！请选择其他节点。")});
         QVERIFY(!ops.RecycleNode(f.node(1)));
-        QCOMPARE(failure([&] { ops.RecycleNode(f.node(0)); }), text("不能删除最顶层节点！"));
+        QCOMPARE(failureMessage([&] { ops.RecycleNode(f.node(0)); }), text("不能删除最顶层节点！"));
         QCOMPARE(f.dbShape(), text("模板库:0(回收站:0)"));
-        QCOMPARE(failure([&] { ops.EmptyRecycleBin(); }), text("空的！"));
+        QCOMPARE(failureMessage([&] { ops.EmptyRecycleBin(); }), text("空的！"));
         QVERIFY(f.prompter.messages(QStringLiteral("confirm")).isEmpty());   // refused before any question
         NodeOpsFixture z(Library::ZiLiao);
         z.prompter.defaultYes = true;
-        QCOMPARE(failure([&] { z.ops().DeleteNode(z.node(0)); }), text("不能删除最顶层节点！"));
+        QCOMPARE(failureMessage([&] { z.ops().DeleteNode(z.node(0)); }), text("不能删除最顶层节点！"));
         QCOMPARE(z.dbShape(), text("资料库:0(回收站:0)"));
     }
 
@@ -251,7 +242,7 @@ private slots:
         NodeOps ops = f.ops();
         QVERIFY(ops.DeleteNode(f.node(4)));
         QVERIFY(QDir().mkpath(f.folder.paths().MobanFolderPath(3) + QStringLiteral("sub")));
-        QCOMPARE(failure([&] { ops.DeleteNode(f.node(4)); }), text("无法删除虚拟的模板库目录。"));
+        QCOMPARE(failureMessage([&] { ops.DeleteNode(f.node(4)); }), text("无法删除虚拟的模板库目录。"));
         // The rows are gone by then, and so is the node.
         QVERIFY(f.dbRow(4).isEmpty());
         QVERIFY(!f.node(4).isValid());
@@ -301,7 +292,7 @@ private slots:
         QVERIFY(ops.DeleteNode(f.node(3)));   // T, handled last
         QVERIFY(ops.DeleteNode(f.node(4)));   // U, handled first
         QVERIFY(QFile::remove(f.filePath(f.record(7))));
-        QCOMPARE(failure([&] { ops.EmptyRecycleBin(); }), text("“%1”文件不存在！").arg(f.filePath(f.record(7))));
+        QCOMPARE(failureMessage([&] { ops.EmptyRecycleBin(); }), text("“%1”文件不存在！").arg(f.filePath(f.record(7))));
         QCOMPARE(f.shape(), text("模板库(A 回收站(T(C(S Y))))"));
         QCOMPARE(f.dbShape(), text("模板库:0(A:0 回收站:1(T:0(C:0(S:0 Y:1))))"));
         QVERIFY(!QFileInfo::exists(f.folder.paths().MobanFolderPath(3)));
@@ -322,7 +313,7 @@ private slots:
         QVERIFY(!ops.DeleteNode(f.node(2)));
         QCOMPARE(f.prompter.events.last().text, text("确实要删除节点: K"));
         f.prompter.defaultYes = true;
-        QCOMPARE(failure([&] { ops.DeleteNode(f.node(0)); }), text("不能删除最顶层节点！"));
+        QCOMPARE(failureMessage([&] { ops.DeleteNode(f.node(0)); }), text("不能删除最顶层节点！"));
         QVERIFY(ops.DeleteNode(f.node(2)));
         QCOMPARE(f.dbShape(), text("档案库:0(L:1)"));
         QVERIFY(QFileInfo::exists(projectFile));

@@ -11,3 +11,17 @@ struct CliRun {
 
 // Runs quelmar-cli with `args` (environment: QUELMAR_* cleared, QT_QPA_PLATFORM=offscreen), waits and returns.
 CliRun runQuelmarCli(const QStringList& args, const QString& workingDir = QString());
+
+#include "core/QuelmarError.h"
+
+// The message of the QuelmarError that `f` throws, or "(no failure)" when it returns normally.
+template <typename F>
+QString failureMessage(F&& f)
+{
+    try {
+        f();
+    } catch (const QuelmarError& e) {
+        return e.message();
+    }
+    return QStringLiteral("(no failure)");
+}
