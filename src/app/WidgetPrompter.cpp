@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace {
@@ -144,4 +145,35 @@ void WidgetPrompter::setBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+bool WidgetPrompter::progress(const QString& text, qint64 done, qint64 total)
+{
+    status(total > 0 ? QStringLiteral("%1 (%2/%3)").arg(text).arg(done).arg(total) : text);
+    if (!m_progress) {
+        m_progress = new QProgressDialog(dialogParent());
+        m_progress->setWindowTitle(QStringLiteral("Quelmar"));
+        m_progress->setCancelButtonText(QStringLiteral("取消"));
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->setMinimumDuration(500);
+        m_progress->setAutoReset(false);
+        m_progress->setAutoClose(false);
+        m_progress->setMinimumWidth(360);
+    }
+    // The dialog counts in int; large totals are scaled to per mille.
+    const bool scaled = total > 1000;
+    m_progress->setMaximum(total > 0 ? int(scaled ? 1000 : total) : 0);
+    m_progress->setLabelText(text);
+    m_progress->setValue(total > 0 ? int(scaled ? done * 1000 / total : done) : 0);   // processes events
+    return !m_progress->wasCanceled();
+}
+
+void WidgetPrompter::endProgress()
+{
+    if (m_progress) {
+        m_progress->close();
+        m_progress->deleteLater();
+        m_progress = nullptr;
+    }
+    status(QString());
 }

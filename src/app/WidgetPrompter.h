@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QProgressDialog;
 class QStatusBar;
 
 // The desktop program's prompter: questions and messages as modal message boxes over the main window, names in
@@ -26,6 +27,9 @@ public:
     QString chooseFolder(const QString& caption, const QString& dir) override;
     void status(const QString& text) override;
     void setBusy(bool busy) override;
+    // Long work: the status text, and after half a second a window-modal progress window with "取消".
+    bool progress(const QString& text, qint64 done, qint64 total) override;
+    void endProgress() override;
 
     // The caption of the confirmation that TDeleteBoxFrm asks instead of a message box ("确认删除").
     static QString DeleteBoxCaption();
@@ -38,4 +42,5 @@ private:
 
     QPointer<QWidget> m_parent;
     QPointer<QWidget> m_status;
+    QPointer<QProgressDialog> m_progress;
 };

@@ -210,6 +210,7 @@ int runCli(const QStringList& arguments)
             return arguments.isEmpty() ? 2 : 0;
         }
         ctx.prompter.defaultYes = ctx.opt.yes;
+        ctx.prompter.echoProgress = true;
         if (ctx.opt.dir.isEmpty())
             ctx.opt.dir = QDir::currentPath();
         if (command->needsLogin)

@@ -28,10 +28,29 @@ public:
     virtual void status(const QString& text) = 0;
     // Hourglass on / off. Use BusyCursor rather than calling this directly.
     virtual void setBusy(bool busy) = 0;
+    // Progress of long work (batch printing, export, import, backup): step `done` of `total` (0: unknown) with a
+    // text. Returns false once the user asked to stop; the work then stops after the current step and says so.
+    // The default shows the text as a status text and never stops.
+    virtual bool progress(const QString& text, qint64 done, qint64 total);
+    // The long work ended, successfully or not: the progress display goes away. Use ProgressScope.
+    virtual void endProgress() {}
 
     void inform(const QString& caption, const QString& text) { message(Icon::Information, caption, text); }
     void warn(const QString& caption, const QString& text) { message(Icon::Warning, caption, text); }
     void error(const QString& caption, const QString& text) { message(Icon::Error, caption, text); }
+};
+
+// Ends the progress display when the scope is left, also by an exception.
+class ProgressScope {
+public:
+    explicit ProgressScope(Prompter& p) : m_p(p) {}
+    ~ProgressScope() { m_p.endProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+    bool step(const QString& text, qint64 done, qint64 total) { return m_p.progress(text, done, total); }
+
+private:
+    Prompter& m_p;
 };
 
 // Hourglass for the lifetime of the guard, also when an exception leaves the scope.

@@ -1,5 +1,7 @@
 #include "core/ScriptedPrompter.h"
 
+#include <QTextStream>
+
 bool ScriptedPrompter::askText(const QString& caption, const QString& prompt, QString& value)
 {
     events.append({QStringLiteral("askText"), caption, prompt});
@@ -55,6 +57,24 @@ QString ScriptedPrompter::chooseFolder(const QString& caption, const QString&)
 void ScriptedPrompter::status(const QString& text)
 {
     events.append({QStringLiteral("status"), {}, text});
+}
+
+bool ScriptedPrompter::progress(const QString& text, qint64 done, qint64 total)
+{
+    ++progressCalls;
+    const QString line = total > 0 ? QStringLiteral("[%1/%2] %3").arg(done).arg(total).arg(text)
+                                   : QStringLiteral("[%1] %2").arg(done).arg(text);
+    events.append({QStringLiteral("progress"), {}, line});
+    if (echoProgress) {
+        QTextStream err(stderr);
+        err << line << '\n';
+    }
+    return stopAtProgress <= 0 || progressCalls < stopAtProgress;
+}
+
+void ScriptedPrompter::endProgress()
+{
+    events.append({QStringLiteral("endProgress"), {}, {}});
 }
 
 void ScriptedPrompter::setBusy(bool busy)

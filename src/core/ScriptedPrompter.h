@@ -23,6 +23,11 @@ public:
     QQueue<QString> files;        // answers for file and folder choices
     QList<Event> events;          // everything in order
     int busyDepth = 0;
+    // progress() answers "stop" from its n-th call on (1 = the first); 0 never stops.
+    int stopAtProgress = 0;
+    int progressCalls = 0;
+    // Progress lines also go to standard error (the CLI's progress display).
+    bool echoProgress = false;
 
     bool askText(const QString& caption, const QString& prompt, QString& value) override;
     bool confirm(const QString& caption, const QString& text) override;
@@ -33,6 +38,8 @@ public:
     QString chooseFolder(const QString& caption, const QString& dir) override;
     void status(const QString& text) override;
     void setBusy(bool busy) override;
+    bool progress(const QString& text, qint64 done, qint64 total) override;
+    void endProgress() override;
 
     // Texts of the events of one kind, in order (e.g. messages("warning")).
     QStringList messages(const QString& kind) const;
