@@ -41,7 +41,7 @@ private slots:
         QTest::newRow("Moban") << "Moban" << node;
         QTest::newRow("ZiLiao") << "ZiLiao" << node + QStringLiteral(",UserID");
         QTest::newRow("GuiDang") << "GuiDang" << node + QStringLiteral(",UserID");
-        QTest::newRow("czy") << "czy" << "opName,opFullName,opDes,opPassword,opType";
+        QTest::newRow("czy") << "czy" << "opName,opFullName,opDes,opPassword,opType,opNameFold";
         QTest::newRow("lastczy") << "lastczy" << "opName";
         QTest::newRow("gkxx") << "gkxx" << "ItemID,iSort,Name,TypeID";
         QTest::newRow("OwnerConfig") << "OwnerConfig"

@@ -9,6 +9,7 @@
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
+#include "trees/NodeFiles.h"
 #include "trees/NodeKinds.h"
 #include "trees/OwnerRename.h"
 #include "users/WindowLayoutData.h"
@@ -510,9 +511,7 @@ void TMainFrm::setStatusText(int panel, const QString& text)
 
 QString TMainFrm::nodeFilePath(Library lib, const NodeRecord& r) const
 {
-    const QString folder =
-        lib == Library::Moban ? m_s.paths.MobanFolderPath(r.iDir) : m_s.paths.ZiLiaoFolderPath(r.iDir);
-    return FileLayout::NodeFilePath(folder, r.File_Name, r.Ext);
+    return NodeFile(m_s.paths, lib, r);
 }
 
 bool TMainFrm::kindShowsFile(Library lib, int typeId)

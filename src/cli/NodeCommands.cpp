@@ -5,6 +5,7 @@
 #include "cli/CliSession.h"
 #include "projects/HeaderFill.h"
 #include "store/FileLayout.h"
+#include "trees/NodeFiles.h"
 #include "trees/NodeKinds.h"
 #include "trees/NodeOps.h"
 
@@ -37,9 +38,7 @@ QString nodePath(CliSession& s, Library library, const NodeRecord& r)
         hasFile = r.TypeID == 3 || r.TypeID == NodeKinds::ExternalFile;
     if (!hasFile)
         return {};
-    const QString folder =
-        library == Library::Moban ? s.paths().MobanFolderPath(r.iDir) : s.paths().ZiLiaoFolderPath(r.iDir);
-    return FileLayout::NodeFilePath(folder, r.File_Name, r.Ext);
+    return NodeFile(s.paths(), library, r);
 }
 
 QJsonObject nodeJson(CliContext& ctx, LibraryData& data, const QModelIndex& index)

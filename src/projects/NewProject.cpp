@@ -6,45 +6,20 @@
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
+#include "store/WriteUnit.h"
 #include "trees/PendingChangesGuard.h"
 #include "trees/TreeBuilder.h"
 #include "users/Login.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace {
 
 const QString kTableExt = QStringLiteral(".cll");
-
-// Copies a node file over whatever has the target's name: written beside the target and renamed, so a failed copy
-// never leaves half a file under the node's name; the copy is writable whatever the source was.
-bool copyNodeFile(const QString& from, const QString& to)
-{
-    namespace fs = std::filesystem;
-    const fs::path source(from.toStdU16String());
-    const fs::path target(to.toStdU16String());
-    fs::path part = target;
-    part += u".part";
-    std::error_code ec;
-    // copy_file lets the kernel copy the bytes; QFile::copy would go through a temporary file of its own.
-    if (!fs::copy_file(source, part, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(part, ec);
-        return false;
-    }
-    fs::permissions(part, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::rename(part, target, ec);
-    if (ec) {
-        fs::remove(part, ec);
-        return false;
-    }
-    return true;
-}
 
 bool ownsFileInTemplate(int typeId) { return typeId == 5 || typeId == 11 || typeId == NodeKinds::ExternalFile; }
 bool ownsFillInTemplate(int typeId) { return typeId == 5 || typeId == 11; }
@@ -298,10 +273,15 @@ QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& project
 
     BusyCursor busy(ctx.prompter);
     ctx.prompter.status(QStringLiteral("正在创建..."));
+    PendingChangesGuard guard(data.rows);
+    // One unit: the folder number, keys and file numbers are this program's own until the rows exist, and a
+    // failure anywhere takes back the folder (when the project made it), the files and the records.
+    WriteUnit unit(ctx.dm, ctx.paths);
+    unit.track(data.rows);
 
     const int dirNo = ctx.dm.NewZiLiaoDirNo();
     const QString folder = ctx.paths.ZiLiaoFolderPath(dirNo);
-    FileLayout::CreateNodeFolder(folder, false);
+    unit.createFolder(folder, false);
 
     const int templateDir = result.rows.first().value(result.columns.indexOf(QStringLiteral("iDir"))).toInt();
     RowSet oldFill(QStringLiteral("ID"));
@@ -315,68 +295,47 @@ QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& project
     const QList<PlannedNode> plan =
         CopyPlanner(result, dirNo, ctx.dm.NewZiLiaoKey(), ctx.dm.NewFillRangeKey(), bin.row()).plan();
 
-    bool fillWritten = false;
-    PendingChangesGuard guard(data.rows);
-    try {
-        // Files and header-fill records, node by node.
-        for (const PlannedNode& n : plan) {
-            ctx.prompter.status(QStringLiteral("正在创建节点: ") + n.rec.Name);
-            if (ownsFileInTemplate(n.rec.TypeID)) {
-                const QString source =
-                    FileLayout::NodeFilePath(ctx.paths.MobanFolderPath(n.oldIDir), n.rec.File_Name, n.rec.Ext);
-                // A template item without its file is still created, without a file.
-                if (QFileInfo(source).isFile()
-                    && !copyNodeFile(source, FileLayout::NodeFilePath(folder, n.rec.File_Name, n.rec.Ext)))
-                    throw QuelmarError(QStringLiteral("复制物理文件时出错！"));
-            }
-            if (ownsFillInTemplate(n.rec.TypeID)) {
-                const RowSet::RowId old = oldFill.find(n.oldFillMode);
-                if (old < 0)
-                    throw QuelmarError(QStringLiteral("“%1”节点没有自动填充属性！").arg(n.rec.Name));
-                QVariantList values = oldFill.values(old);
-                values[idColumn] = n.rec.FillMode;
-                newFill.changes.append({RowChange::Kind::Insert, {}, values});
-            }
-            const QString owner = ctx.login.opName;
-            QVariantMap values = n.rec.toValues();
-            values.insert(QStringLiteral("iPartIndex"), n.partIndex);
-            values.insert(QStringLiteral("UserID"), owner);
-            data.rows.append(values);
+    // Files and header-fill records, node by node.
+    for (const PlannedNode& n : plan) {
+        ctx.prompter.status(QStringLiteral("正在创建节点: ") + n.rec.Name);
+        if (ownsFileInTemplate(n.rec.TypeID)) {
+            const QString source =
+                FileLayout::NodeFilePath(ctx.paths.MobanFolderPath(n.oldIDir), n.rec.File_Name, n.rec.Ext);
+            // A template item without its file is still created, without a file.
+            if (FileLayout::NodeFileExists(source)
+                && !unit.copyFile(source, FileLayout::NodeFilePath(folder, n.rec.File_Name, n.rec.Ext)))
+                throw QuelmarError(QStringLiteral("复制物理文件时出错！"));
         }
-        if (data.rows.pendingCount() != plan.size())
-            throw QuelmarError(QStringLiteral("树节点信息未插入到数据容器中。"));
-
-        // The recycle bin moves one place down behind the new project.
-        const RowSet::RowId binRow = data.rows.find(NodeKinds::RecycleBinItemID);
-        if (binRow < 0)
-            throw QuelmarError(QStringLiteral("没找到回收站点"));
-        const int rootCount = int(std::count_if(plan.begin(), plan.end(), [](const PlannedNode& n) { return n.atRoot; }));
-        data.rows.setValue(binRow, QStringLiteral("iPartIndex"), bin.row() + rootCount);
-        if (data.rows.pendingCount() != plan.size() + 1)
-            throw QuelmarError(QStringLiteral("回收站点位置未下移？"));
-
-        if (!newFill.isEmpty()) {
-            ctx.dm.ApplyZiLiaoFillRanges(dirNo, newFill);
-            fillWritten = true;
+        if (ownsFillInTemplate(n.rec.TypeID)) {
+            const RowSet::RowId old = oldFill.find(n.oldFillMode);
+            if (old < 0)
+                throw QuelmarError(QStringLiteral("“%1”节点没有自动填充属性！").arg(n.rec.Name));
+            QVariantList values = oldFill.values(old);
+            values[idColumn] = n.rec.FillMode;
+            newFill.changes.append({RowChange::Kind::Insert, {}, values});
         }
-        data.applyUpdates(ctx.dm, ctx.login.opName);
-    } catch (...) {
-        // Nothing of a failed project stays: its records, its files and its folder go again.
-        if (fillWritten) {
-            // The plan's records are referenced by no row yet; they are deleted by key.
-            ChangeLog log;
-            log.columns = newFill.columns;
-            for (const RowChange& c : std::as_const(newFill.changes))
-                log.changes.append({RowChange::Kind::Delete, c.newValues, {}});
-            try {
-                ctx.dm.ApplyHeadingFillRangeUpdates(0, log);
-            } catch (const QuelmarError&) {
-                // The original failure is the one to report.
-            }
-        }
-        FileLayout::RemoveNodeFolder(folder);
-        throw;
+        const QString owner = ctx.login.opName;
+        QVariantMap values = n.rec.toValues();
+        values.insert(QStringLiteral("iPartIndex"), n.partIndex);
+        values.insert(QStringLiteral("UserID"), owner);
+        data.rows.append(values);
     }
+    if (data.rows.pendingCount() != plan.size())
+        throw QuelmarError(QStringLiteral("树节点信息未插入到数据容器中。"));
+
+    // The recycle bin moves one place down behind the new project.
+    const RowSet::RowId binRow = data.rows.find(NodeKinds::RecycleBinItemID);
+    if (binRow < 0)
+        throw QuelmarError(QStringLiteral("没找到回收站点"));
+    const int rootCount = int(std::count_if(plan.begin(), plan.end(), [](const PlannedNode& n) { return n.atRoot; }));
+    data.rows.setValue(binRow, QStringLiteral("iPartIndex"), bin.row() + rootCount);
+    if (data.rows.pendingCount() != plan.size() + 1)
+        throw QuelmarError(QStringLiteral("回收站点位置未下移？"));
+
+    if (!newFill.isEmpty())
+        ctx.dm.ApplyZiLiaoFillRanges(dirNo, newFill);
+    data.applyUpdates(ctx.dm, ctx.login.opName);
+    unit.commit();
 
     // The tree follows: the project just before the recycle bin, everything else as the last child of its parent.
     for (const PlannedNode& n : plan) {
@@ -410,6 +369,8 @@ QModelIndex QuickAddForm(NodeOpsContext ctx, const QModelIndex& selected)
 
     BusyCursor busy(ctx.prompter);
     PendingChangesGuard guard(data.rows);
+    WriteUnit unit(ctx.dm, ctx.paths);
+    unit.track(data.rows);
     NodeRecord rec;
     rec.TypeID = source.TypeID;
     rec.ItemID = ctx.dm.NewZiLiaoKey();
@@ -422,24 +383,18 @@ QModelIndex QuickAddForm(NodeOpsContext ctx, const QModelIndex& selected)
 
     const QString folder = ctx.paths.ZiLiaoFolderPath(source.iDir);
     const QString from = FileLayout::NodeFilePath(folder, source.File_Name, source.Ext);
-    if (!QFileInfo(from).isFile())
+    if (!FileLayout::NodeFileExists(from))
         throw QuelmarError(QStringLiteral("样式表格不存在。"));
     const QString to = FileLayout::NodeFilePath(folder, rec.File_Name, rec.Ext);
-    if (!copyNodeFile(from, to))
+    if (!unit.copyFile(from, to))
         throw QuelmarError(QStringLiteral("复制文件“%1”出错！").arg(QDir::toNativeSeparators(from)));
 
-    try {
-        RowSet fill(QStringLiteral("ID"));
-        fill.load(ctx.dm.GetHeadingFillRangeData(rec.FillMode), QStringLiteral("ID"));
-        if (fill.totalCount() > 0)
-            throw QuelmarError(QStringLiteral("%1 样式已经存在！").arg(rec.FillMode));
-        fill.append({{QStringLiteral("ID"), rec.FillMode}});
-        ctx.dm.ApplyHeadingFillRangeUpdates(rec.FillMode, fill.changeLog());
-        fill.merge();
-    } catch (...) {
-        FileLayout::RemoveNodeFile(to);
-        throw;
-    }
+    RowSet fill(QStringLiteral("ID"));
+    fill.load(ctx.dm.GetHeadingFillRangeData(rec.FillMode), QStringLiteral("ID"));
+    if (fill.totalCount() > 0)
+        throw QuelmarError(QStringLiteral("%1 样式已经存在！").arg(rec.FillMode));
+    fill.append({{QStringLiteral("ID"), rec.FillMode}});
+    ctx.dm.ApplyHeadingFillRangeUpdates(rec.FillMode, fill.changeLog());
 
     const QModelIndex parent = selected.parent();
     const int row = data.tree.rowCount(parent);
@@ -450,5 +405,6 @@ QModelIndex QuickAddForm(NodeOpsContext ctx, const QModelIndex& selected)
     if (!data.rows.hasChanges())
         throw QuelmarError(QStringLiteral("新的节点信息未插入到数据容器中。"));
     data.applyUpdates(ctx.dm, ctx.login.opName);
+    unit.commit();
     return data.tree.addNode(parent, rec, row);
 }

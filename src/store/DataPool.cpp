@@ -2,6 +2,7 @@
 #include "core/QuelmarError.h"
 #include "core/PasswordHash.h"
 #include "core/TextFold.h"
+#include "store/FaultPoint.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -28,6 +29,49 @@ QString engineText(const QSqlError& e)
     const QString db = e.databaseText().trimmed();
     return db.isEmpty() ? e.text().trimmed() : db;
 }
+
+} // namespace
+
+// What the user reads when the engine refuses: what happened and what to do, then the engine's own words.
+QString DatabaseErrorMessage(const QSqlError& e)
+{
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
+    QString sentence;
+    switch (ok ? code : -1) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        sentence = QStringLiteral("数据库正被其他程序或用户写入，等待超时。请稍后再试。");
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        sentence = QStringLiteral("数据库文件已损坏。请从备份恢复数据库，或与管理员联系。");
+        break;
+    case SQLITE_FULL:
+        sentence = QStringLiteral("磁盘已满，无法写入数据库。请腾出磁盘空间后再试。");
+        break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        sentence = QStringLiteral("数据库文件不可写入。请检查程序文件夹和数据库文件的权限。");
+        break;
+    case SQLITE_CANTOPEN:
+        sentence = QStringLiteral("无法打开数据库文件。请检查它是否存在、是否可以访问。");
+        break;
+    case SQLITE_IOERR:
+        sentence = QStringLiteral("读写数据库文件时出错（磁盘或网络故障）。请检查磁盘或网络后再试。");
+        break;
+    case SQLITE_CONSTRAINT:
+        sentence = QStringLiteral("要写入的数据与已有的记录冲突，没有写入任何内容。请刷新后再试。");
+        break;
+    default:
+        sentence = QStringLiteral("数据库操作失败，没有写入任何内容。请重试；若仍然失败，请与管理员联系。");
+        break;
+    }
+    const QString engine = engineText(e);
+    return engine.isEmpty() ? sentence : QStringLiteral("%1（%2）").arg(sentence, engine);
+}
+
+namespace {
 
 // lower() of the connection: the same folding as foldCase() in C++, for every letter.
 void foldCaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -98,6 +142,21 @@ QStringList mainSchemaV1()
         QStringLiteral("CREATE TABLE OwnerConfig (Opname VARCHAR(50) PRIMARY KEY, IsNormal BOOLEAN, "
                        "FrmLeft INTEGER, FrmTop INTEGER, FrmWidth INTEGER, FrmHeight INTEGER, "
                        "MPanelSize INTEGER, ZPanelSize INTEGER, GPanelSize INTEGER)"),
+    };
+}
+
+// Version 2: user names unique whatever their letter case (the folded name, kept by triggers through the
+// connection's lower(), which folds every letter), and the commit marks of the work journal (store/WorkJournal).
+QStringList schemaStepV2()
+{
+    return {
+        QStringLiteral("ALTER TABLE czy ADD COLUMN opNameFold VARCHAR(50)"),
+        QStringLiteral("CREATE UNIQUE INDEX czyNameFold ON czy (opNameFold)"),
+        QStringLiteral("CREATE TRIGGER czyFoldInsert AFTER INSERT ON czy BEGIN "
+                       "UPDATE czy SET opNameFold = lower(NEW.opName) WHERE rowid = NEW.rowid; END"),
+        QStringLiteral("CREATE TRIGGER czyFoldRename AFTER UPDATE OF opName ON czy BEGIN "
+                       "UPDATE czy SET opNameFold = lower(NEW.opName) WHERE rowid = NEW.rowid; END"),
+        QStringLiteral("CREATE TABLE WorkJournal (Token VARCHAR(40) PRIMARY KEY)"),
     };
 }
 
@@ -241,11 +300,11 @@ void TDataPoolDM::openConnection()
     db.setDatabaseName(m_file);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open())
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, engineText(db.lastError())));
+        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, DatabaseErrorMessage(db.lastError())));
     // The first statement is where SQLite notices a file that is not a database.
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, engineText(q.lastError())));
+        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, DatabaseErrorMessage(q.lastError())));
     q.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
 }
 
@@ -279,26 +338,33 @@ void TDataPoolDM::checkSchema()
 // Each step brings the schema from version v to v + 1 inside one transaction; add a case per new version.
 void TDataPoolDM::migrate(int fromVersion)
 {
-    QSqlDatabase db = database();
     for (int v = fromVersion; v < SchemaVersion; ++v) {
-        db.transaction();
-        try {
-            switch (v) {
-            default:
-                throw QuelmarError(QStringLiteral("不知道如何升级版本 %1 的数据库。").arg(v));
-            }
-            run(QStringLiteral("PRAGMA user_version = %1").arg(v + 1));
-            db.commit();
-        } catch (...) {
-            db.rollback();
-            throw;
+        WriteScope scope(*this);
+        // Another program may have migrated the file while this one waited for the write lock.
+        if (schemaVersion() > v) {
+            scope.commit();
+            continue;
         }
+        switch (v) {
+        case 1:
+            for (const QString& sql : schemaStepV2())
+                run(sql);
+            // Names that already differ only in letter case keep working: the first keeps the folded name, the
+            // others stay without one until they are renamed; any new name is checked against all folded names.
+            run(QStringLiteral("UPDATE czy SET opNameFold = lower(opName) WHERE rowid IN "
+                               "(SELECT MIN(rowid) FROM czy GROUP BY lower(opName))"));
+            break;
+        default:
+            throw QuelmarError(QStringLiteral("不知道如何升级版本 %1 的数据库。").arg(v));
+        }
+        run(QStringLiteral("PRAGMA user_version = %1").arg(v + 1));
+        scope.commit();
     }
 }
 
 void TDataPoolDM::CreateMainDatabase(const QString& path)
 {
-    createDatabaseFile(path, mainSchemaV1() + mainSeed(), SchemaVersion);
+    createDatabaseFile(path, mainSchemaV1() + schemaStepV2() + mainSeed(), SchemaVersion);
 }
 
 void TDataPoolDM::CreateBlankPackageFile(const QString& path)
@@ -339,11 +405,11 @@ QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
     QSqlQuery q(active());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
+        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params.at(i));
     if (!q.exec())
-        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
+        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
     return q;
 }
 
@@ -351,22 +417,23 @@ QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
 // SQL again for every row. Only writes go through here, so no caller ever holds a result of a cached statement.
 int TDataPoolDM::runWrite(const QString& sql, const QVariantList& params)
 {
+    FaultPoint("row");
     QSqlDatabase db = active();
     auto it = m_writeStatements.find(sql);
     if (it == m_writeStatements.end()) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.prepare(sql))
-            throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(q.lastError())));
+            throw QuelmarError(DatabaseErrorMessage(q.lastError()));
         it = m_writeStatements.insert(sql, q);
     }
     QSqlQuery& q = it.value();
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params.at(i));
     if (!q.exec()) {
-        const QString message = engineText(q.lastError());
+        const QString message = DatabaseErrorMessage(q.lastError());
         q.finish();
-        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(message));
+        throw QuelmarError(message);
     }
     const int affected = q.numRowsAffected();
     q.finish();
@@ -450,24 +517,128 @@ void TDataPoolDM::apply(const QString& table, const ChangeLog& log, const Hook& 
         return;
     const QString key = keyColumnOf(table);
     checkLog(table, key, log);
+    WriteScope scope(*this);
+    for (const RowChange& c : log.changes) {
+        writeChange(table, key, log.columns, c);
+        if (hook)
+            hook(c, log.columns);
+    }
+    scope.commit();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Write transactions. SQLite's BEGIN IMMEDIATE takes the write lock at once: a second writer waits for it (up to the
+// busy timeout) instead of both reading, then colliding when they write. Inside, an apply is a savepoint, so a
+// failed apply undoes only itself and the caller decides about the rest.
+
+void TDataPoolDM::exec(QSqlDatabase db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
+}
+
+void TDataPoolDM::beginWrite()
+{
+    if (m_writeOpen)
+        throw QuelmarError(QStringLiteral("数据库写入事务已经开始。"));
     QSqlDatabase db = active();
-    if (!db.transaction())
-        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(db.lastError())));
-    try {
-        for (const RowChange& c : log.changes) {
-            writeChange(table, key, log.columns, c);
-            if (hook)
-                hook(c, log.columns);
-        }
-    } catch (...) {
-        db.rollback();
-        throw;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        const QSqlError e = q.lastError();
+        bool ok = false;
+        const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
+        if (ok && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
+            throw QuelmarError(QStringLiteral("数据库正被其他程序或用户写入，等待 %1 秒后仍未轮到本操作，没有做任何改动。"
+                                              "请稍后再试。（%2）")
+                                   .arg(m_busyTimeout / 1000.0, 0, 'g', 3)
+                                   .arg(engineText(e)));
+        throw QuelmarError(DatabaseErrorMessage(e));
     }
-    if (!db.commit()) {
-        const QString text = engineText(db.lastError());
-        db.rollback();
-        throw QuelmarError(QStringLiteral("数据库错误：%1").arg(text));
+    m_writeOpen = true;
+}
+
+void TDataPoolDM::commitWrite()
+{
+    if (!m_writeOpen)
+        throw QuelmarError(QStringLiteral("没有打开的数据库写入事务。"));
+    FaultPoint("commit");
+    QSqlQuery q(active());
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const QString message = DatabaseErrorMessage(q.lastError());
+        rollbackWrite();
+        throw QuelmarError(message);
     }
+    m_writeOpen = false;
+}
+
+void TDataPoolDM::rollbackWrite()
+{
+    if (!m_writeOpen)
+        return;
+    m_writeOpen = false;
+    for (QSqlQuery& statement : m_writeStatements)
+        statement.finish();
+    QSqlQuery q(active());
+    q.exec(QStringLiteral("ROLLBACK"));   // a failed rollback leaves SQLite's own automatic rollback
+}
+
+void TDataPoolDM::InsertWorkMark(const QString& token)
+{
+    run(QStringLiteral("INSERT INTO WorkJournal (Token) VALUES (?)"), {token});
+}
+
+bool TDataPoolDM::HasWorkMark(const QString& token)
+{
+    return scalarInt(QStringLiteral("SELECT COUNT(*) FROM WorkJournal WHERE Token = ?"), {token}) > 0;
+}
+
+void TDataPoolDM::DeleteWorkMark(const QString& token)
+{
+    WriteScope scope(*this);
+    run(QStringLiteral("DELETE FROM WorkJournal WHERE Token = ?"), {token});
+    scope.commit();
+}
+
+void TDataPoolDM::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(milliseconds));
+}
+
+TDataPoolDM::WriteScope::WriteScope(TDataPoolDM& dm) : m_dm(dm), m_nested(dm.m_writeOpen)
+{
+    if (m_nested) {
+        m_name = QStringLiteral("apply%1").arg(++m_dm.m_savepoints);
+        m_dm.exec(m_dm.active(), QStringLiteral("SAVEPOINT ") + m_name);
+    } else {
+        m_dm.beginWrite();
+    }
+}
+
+TDataPoolDM::WriteScope::~WriteScope()
+{
+    if (m_done)
+        return;
+    if (!m_nested) {
+        m_dm.rollbackWrite();
+        return;
+    }
+    for (QSqlQuery& statement : m_dm.m_writeStatements)
+        statement.finish();
+    QSqlQuery q(m_dm.active());
+    q.exec(QStringLiteral("ROLLBACK TO ") + m_name);
+    q.exec(QStringLiteral("RELEASE ") + m_name);
+}
+
+void TDataPoolDM::WriteScope::commit()
+{
+    if (m_nested)
+        m_dm.exec(m_dm.active(), QStringLiteral("RELEASE ") + m_name);
+    else
+        m_dm.commitWrite();
+    m_done = true;
 }
 
 namespace {
@@ -743,17 +914,12 @@ QString TDataPoolDM::GetLastUser()
 // The last-user table holds one row; a missing row is made again rather than the name being lost.
 void TDataPoolDM::SetLastUser(const QString& name)
 {
-    QSqlDatabase db = database();
-    db.transaction();
-    try {
-        QSqlQuery q = run(QStringLiteral("UPDATE lastczy SET opName = ?"), {name});
-        if (q.numRowsAffected() < 1)
-            run(QStringLiteral("INSERT INTO lastczy (opName) VALUES (?)"), {name});
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    db.commit();
+    WriteScope scope(*this);
+    QSqlQuery q = run(QStringLiteral("UPDATE lastczy SET opName = ?"), {name});
+    if (q.numRowsAffected() < 1)
+        run(QStringLiteral("INSERT INTO lastczy (opName) VALUES (?)"), {name});
+    q.finish();
+    scope.commit();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -778,17 +944,19 @@ auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
     struct Closer {
         TDataPoolDM& dm;
         QString name;
+        bool writeOpen;
         ~Closer()
         {
             dm.m_writeStatements.clear();
             dm.m_active.clear();
+            dm.m_writeOpen = writeOpen;
             {
                 QSqlDatabase db = QSqlDatabase::database(name, false);
                 db.close();
             }
             QSqlDatabase::removeDatabase(name);
         }
-    } closer{*this, name};
+    } closer{*this, name, m_writeOpen};
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
@@ -800,6 +968,7 @@ auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
     }
     m_writeStatements.clear();
     m_active = name;
+    m_writeOpen = false;   // the main connection's transaction, if any, is not this connection's
     return body();
 }
 
@@ -808,20 +977,13 @@ void TDataPoolDM::WritePackage(const QString& path, int handle, const ChangeLog&
     checkLog(QStringLiteral("bs"), packageKey(), nodes);
     checkLog(QStringLiteral("hi"), QStringLiteral("ID"), fillRanges);
     withPackage(path, true, [&] {
-        QSqlDatabase db = active();
-        db.transaction();
-        try {
-            run(QStringLiteral("INSERT INTO TreeHandle (HID) VALUES (?)"), {handle});
-            for (const RowChange& c : nodes.changes)
-                writeChange(QStringLiteral("bs"), packageKey(), nodes.columns, c);
-            for (const RowChange& c : fillRanges.changes)
-                writeChange(QStringLiteral("hi"), QStringLiteral("ID"), fillRanges.columns, c);
-        } catch (...) {
-            db.rollback();
-            throw;
-        }
-        if (!db.commit())
-            throw QuelmarError(QStringLiteral("数据库错误：%1").arg(engineText(db.lastError())));
+        WriteScope scope(*this);
+        run(QStringLiteral("INSERT INTO TreeHandle (HID) VALUES (?)"), {handle});
+        for (const RowChange& c : nodes.changes)
+            writeChange(QStringLiteral("bs"), packageKey(), nodes.columns, c);
+        for (const RowChange& c : fillRanges.changes)
+            writeChange(QStringLiteral("hi"), QStringLiteral("ID"), fillRanges.columns, c);
+        scope.commit();
         return 0;
     });
 }

@@ -22,10 +22,12 @@
 //
 // Names are compared case-free with one folding on both sides: the connection's lower() is replaced by
 // foldCase() (core/TextFold.h), and C++ code folds with the same function.
+class WriteUnit;
+
 class TDataPoolDM {
 public:
     // The version of the schema this program writes; older databases are migrated when opened.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     // Opens the main database (each instance on a connection of its own). Fails with the engine's message when the
     // file is missing or is not a database of this system.
@@ -35,6 +37,20 @@ public:
     TDataPoolDM& operator=(const TDataPoolDM&) = delete;
 
     const QString& databaseFile() const { return m_file; }
+    // How long a statement waits for another program's write lock (5 s unless set).
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busyTimeout; }
+
+    // --- write transactions (store/WriteUnit runs them for an operation) ---
+    // Takes the write lock and starts a transaction (BEGIN IMMEDIATE): another writer waits until it ends, up to
+    // the busy timeout, so keys and numbers drawn inside are this writer's own. Applies inside it are savepoints.
+    // A lock that cannot be had fails with a clear message and nothing changed.
+    void beginWrite();
+    // Commits; a failure rolls everything back and throws.
+    void commitWrite();
+    void rollbackWrite();
+    bool inWrite() const { return m_writeOpen; }
+
     QSqlDatabase database() const;
     int schemaVersion() const;
 
@@ -109,7 +125,30 @@ public:
     // The key column of a table of the main or package database ("ItemID" for the node tables).
     static QString keyColumnOf(const QString& table);
 
+    // The work journal's commit marks (a row per unit that wrote files, inside its transaction).
+    void InsertWorkMark(const QString& token);
+    bool HasWorkMark(const QString& token);
+    void DeleteWorkMark(const QString& token);
+
 private:
+    // One write: inside an open write transaction a savepoint, else a transaction of its own. Not committed when
+    // the scope is left: rolled back.
+    class WriteScope {
+    public:
+        explicit WriteScope(TDataPoolDM& dm);
+        ~WriteScope();
+        void commit();
+        WriteScope(const WriteScope&) = delete;
+        WriteScope& operator=(const WriteScope&) = delete;
+
+    private:
+        TDataPoolDM& m_dm;
+        bool m_nested;
+        bool m_done = false;
+        QString m_name;
+    };
+    void exec(QSqlDatabase db, const QString& sql);
+
     using Hook = std::function<void(const RowChange& change, const QStringList& columns)>;
 
     QSqlDatabase active() const;   // the main connection, or the package connection during a package operation
@@ -135,4 +174,13 @@ private:
     QString m_connection;
     QString m_active;
     QHash<QString, QSqlQuery> m_writeStatements;   // by SQL text, on the active connection
+    bool m_writeOpen = false;
+    friend class WriteUnit;
+    WriteUnit* m_unit = nullptr;   // the operation whose write transaction is open
+    int m_savepoints = 0;
+    int m_busyTimeout = 5000;
 };
+
+class QSqlError;
+// The message of an engine failure for the user: what happened and what to do, the engine's text after it.
+QString DatabaseErrorMessage(const QSqlError& error);

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+
 namespace {
 
 void makeWritable(const QString& path)
@@ -27,6 +29,57 @@ QString NodeFilePath(const QString& folder, int fileName, const QString& ext)
     if (!f.endsWith(QLatin1Char('/')) && !f.endsWith(QDir::separator()))
         f += QLatin1Char('/');
     return f + QString::number(fileName) + ext;
+}
+
+bool NodeFileExists(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
+bool CopyNodeFile(const QString& from, const QString& to)
+{
+    namespace fs = std::filesystem;
+    const fs::path source(from.toStdU16String());
+    const fs::path target(to.toStdU16String());
+    fs::path part = target;
+    part += u".part";
+    std::error_code ec;
+    // copy_file lets the kernel copy the bytes; QFile::copy would go through a temporary file of its own.
+    if (!fs::copy_file(source, part, fs::copy_options::overwrite_existing, ec)) {
+        fs::remove(part, ec);
+        return false;
+    }
+    fs::permissions(part, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::rename(part, target, ec);
+    if (ec) {
+        fs::remove(part, ec);
+        return false;
+    }
+    return true;
+}
+
+bool MoveNodeFile(const QString& from, const QString& to)
+{
+    if (!QFileInfo(from).isFile() || QFileInfo::exists(to))
+        return false;
+    if (QFile::rename(from, to))
+        return true;
+    // Another file system: copy, then remove the source; a source that cannot go takes its copy back.
+    if (!CopyNodeFile(from, to))
+        return false;
+    if (!RemoveNodeFile(from)) {
+        QFile::remove(to);
+        return false;
+    }
+    return true;
+}
+
+bool RemoveEmptyFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return true;
+    return info.isDir() && QDir().rmdir(info.absoluteFilePath());
 }
 
 void CreateNodeFolder(const QString& folder, bool refuseExisting)

@@ -3,40 +3,17 @@
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
-#include "store/FileLayout.h"
+#include "store/WriteUnit.h"
 #include "trees/NodeOps.h"
 #include "trees/PendingChangesGuard.h"
 #include "users/Login.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 
 const QString kInvalidName = QStringLiteral("名称无效，请提供一个正确有效的名称。");
 const QString kTableFileExt = QStringLiteral(".cll");
-
-// Copies a table file over whatever has the target's name. The copy is made beside the target and renamed, so a
-// failed copy never leaves half a file under the node's name; the copy is writable whatever the source was.
-bool copyTableFile(const QString& from, const QString& to)
-{
-    const QString part = to + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(from, part))
-        return false;
-    QFile copy(part);
-    copy.setPermissions(copy.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    const QFileInfo target(to);
-    if ((target.exists() || target.isSymLink()) && !QFile::remove(to)) {
-        QFile::remove(part);
-        return false;
-    }
-    if (!QFile::rename(part, to)) {
-        QFile::remove(part);
-        return false;
-    }
-    return true;
-}
 
 QString kindList(Library library, const QList<int>& kinds)
 {
@@ -99,6 +76,9 @@ QModelIndex NodeOps::createInLibrary(int typeId, const QModelIndex& parentIndex,
     }
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
+    // Numbers are drawn under the write lock, so no other program draws the same ones before these rows exist.
+    WriteUnit unit(m_ctx.dm, m_ctx.paths);
+    unit.track(data.rows);
 
     NodeRecord rec;
     rec.TypeID = typeId;
@@ -113,12 +93,12 @@ QModelIndex NodeOps::createInLibrary(int typeId, const QModelIndex& parentIndex,
     }
 
     if (moban && kind.ownsFolder)
-        FileLayout::CreateNodeFolder(folderOf(rec.iDir), true);
+        unit.createFolder(folderOf(rec.iDir), true);
     const bool copiedForm = !moban && (typeId == 6 || typeId == 7);
     if (copiedForm)
-        copyParentForm(parent, rec);
+        copyParentForm(unit, parent, rec);
     else if (kind.ownsTableFile)
-        makeBlankForm(rec);
+        makeBlankForm(unit, rec);
 
     // A new template goes just above the recycle bin, which stays the root's last child.
     const QPersistentModelIndex bin = data.recycleNode();
@@ -132,18 +112,17 @@ QModelIndex NodeOps::createInLibrary(int typeId, const QModelIndex& parentIndex,
     data.rows.append(values);
     if (!data.rows.hasChanges())
         throw QuelmarError(QStringLiteral("新的节点信息未插入到数据容器中！"));
-    applyUpdates();
-    const QModelIndex created = data.tree.addNode(parentIndex, rec, row);
-
     if (aboveBin) {
         const RowSet::RowId binRow = data.rows.find(bin.data(LibraryTreeModel::ItemIdRole));
         if (binRow < 0)
             throw QuelmarError(QStringLiteral("没找到回收站点！"));
-        data.rows.setValue(binRow, QStringLiteral("iPartIndex"), bin.row());
-        if (!data.rows.hasChanges())
+        data.rows.setValue(binRow, QStringLiteral("iPartIndex"), bin.row() + 1);
+        if (data.rows.pendingCount() < 2)
             throw QuelmarError(QStringLiteral("回收站的位置未改变？"));
-        applyUpdates();
     }
+    applyUpdates();
+    unit.commit();
+    const QModelIndex created = data.tree.addNode(parentIndex, rec, row);
 
     // The header values are filled in when the new form is first shown. Marked only once the form exists: a
     // creation that failed half-way must not have the next table shown filled with them.
@@ -156,12 +135,12 @@ QModelIndex NodeOps::createInLibrary(int typeId, const QModelIndex& parentIndex,
 }
 
 // A new sub-item or general form style: a copy of the blank table file and an empty header-fill record.
-void NodeOps::makeBlankForm(const NodeRecord& rec)
+void NodeOps::makeBlankForm(WriteUnit& unit, const NodeRecord& rec)
 {
     const QString blank = m_ctx.paths.BlankTableFile;
     if (!QFileInfo(blank).isFile())
         throw QuelmarError(QStringLiteral("系统模板文件不存在！请与开发商联系。"));
-    if (!copyTableFile(blank, nodeFile(rec)))
+    if (!unit.copyFile(blank, nodeFile(rec)))
         throw QuelmarError(QStringLiteral("创建物理表格失败！"));
     RowSet fill;
     fill.load(m_ctx.dm.GetHeadingFillRangeData(rec.FillMode), QStringLiteral("ID"));
@@ -173,12 +152,12 @@ void NodeOps::makeBlankForm(const NodeRecord& rec)
 }
 
 // A new inspection or general form: a copy of its sub-item's (style's) current table file and header positions.
-void NodeOps::copyParentForm(const NodeRecord& parent, const NodeRecord& rec)
+void NodeOps::copyParentForm(WriteUnit& unit, const NodeRecord& parent, const NodeRecord& rec)
 {
     const QString source = nodeFile(parent);
     if (!QFileInfo(source).isFile())
         throw QuelmarError(QStringLiteral("“%1”样式表格不存在！").arg(source));
-    if (!copyTableFile(source, nodeFile(rec)))
+    if (!unit.copyFile(source, nodeFile(rec)))
         throw QuelmarError(QStringLiteral("创建物理表格失败！"));
 
     RowSet from;
@@ -218,6 +197,8 @@ QModelIndex NodeOps::createInArchive(int typeId, const QModelIndex& parentIndex,
         throw QuelmarError(kInvalidName);
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
+    WriteUnit unit(m_ctx.dm);
+    unit.track(data.rows);
 
     NodeRecord rec;
     rec.TypeID = typeId;
@@ -232,5 +213,6 @@ QModelIndex NodeOps::createInArchive(int typeId, const QModelIndex& parentIndex,
     if (!data.rows.hasChanges())
         throw QuelmarError(QStringLiteral("新的节点信息未插入到数据容器中。"));
     applyUpdates();
+    unit.commit();
     return data.tree.addNode(parentIndex, rec, row);
 }

@@ -3,6 +3,7 @@
 #include "core/QuelmarError.h"
 #include "trees/NodeOps.h"
 #include "trees/PendingChangesGuard.h"
+#include "store/WriteUnit.h"
 
 QModelIndex NodeOps::MoveUp(const QModelIndex& node)
 {
@@ -38,16 +39,25 @@ QModelIndex NodeOps::MoveDown(const QModelIndex& node)
 }
 
 // Moves the node before `beforeRow` of its own siblings (-1: to the end) and rewrites every sibling's iPartIndex
-// to its place, closing any gaps. The tree shows the new order even when writing it fails.
+// to its place, closing any gaps. When writing fails the node goes back to its place.
 QModelIndex NodeOps::moveAndRenumber(const QModelIndex& node, int beforeRow)
 {
     LibraryData& data = m_ctx.data;
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
+    WriteUnit unit(m_ctx.dm);
+    unit.track(data.rows);
     const QPersistentModelIndex parent = node.parent();
-    const QModelIndex moved = data.tree.moveNode(node, parent, beforeRow);
+    const int oldRow = node.row();
+    const QPersistentModelIndex moved = data.tree.moveNode(node, parent, beforeRow);
+    unit.onRollback([&data, moved, parent, oldRow] {
+        // Back before the sibling that now stands at its old place (moving down, that is one further on).
+        const int before = moved.row() < oldRow ? oldRow + 1 : oldRow;
+        data.tree.moveNode(moved, parent, before < data.tree.rowCount(parent) ? before : -1);
+    });
     if (!RenumberSiblings(data, parent, 0, QStringLiteral("节点信息不在数据容器中。")))
         throw QuelmarError(QStringLiteral("节点位置变化没有映射到数据容器中。"));
     applyUpdates();
+    unit.commit();
     return moved;
 }

@@ -2,7 +2,7 @@
 #include "core/Prompter.h"
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
-#include "store/FileLayout.h"
+#include "trees/NodeFiles.h"
 #include "users/Login.h"
 
 #include <map>
@@ -124,13 +124,12 @@ void NodeOps::applyUpdates()
 
 QString NodeOps::folderOf(int iDir) const
 {
-    // The archive owns no files: its forms and documents refer to the project library's folders.
-    return library() == Library::Moban ? m_ctx.paths.MobanFolderPath(iDir) : m_ctx.paths.ZiLiaoFolderPath(iDir);
+    return NodeFolder(m_ctx.paths, library(), iDir);
 }
 
 QString NodeOps::nodeFile(const NodeRecord& rec) const
 {
-    return FileLayout::NodeFilePath(folderOf(rec.iDir), rec.File_Name, rec.Ext);
+    return NodeFile(m_ctx.paths, library(), rec);
 }
 
 RowSet::RowId NodeOps::findRow(const NodeRecord& rec, const QString& missingMessage, bool appendName) const

@@ -3,12 +3,14 @@
 
 #include <QList>
 #include <QModelIndex>
+#include <QSet>
 #include <QString>
 
 #include <functional>
 
 struct AppPaths;
 class Prompter;
+class WriteUnit;
 class TDataPoolDM;
 struct TLoginInfo;
 
@@ -124,11 +126,11 @@ public:
 private:
     QModelIndex createInLibrary(int typeId, const QModelIndex& parent, const QString& name);
     QModelIndex createInArchive(int typeId, const QModelIndex& parent, const QString& name);
-    void makeBlankForm(const NodeRecord& rec);
-    void copyParentForm(const NodeRecord& parent, const NodeRecord& rec);
-    void purgeSubtreeRows(const QModelIndex& node);
-    void removeFolderIfUnused(int iDir);
-    void removeNodeAndFolder(const QModelIndex& node, int iDir);
+    void makeBlankForm(WriteUnit& unit, const NodeRecord& rec);
+    void copyParentForm(WriteUnit& unit, const NodeRecord& parent, const NodeRecord& rec);
+    void purgeSubtreeRows(WriteUnit& unit, const QModelIndex& node, QSet<int>& dirs);
+    void removeFoldersIfUnused(WriteUnit& unit, const QSet<int>& dirs);
+    void reportLeftovers(const WriteUnit& unit);
     void applyUpdates();
     QModelIndex moveAndRenumber(const QModelIndex& node, int beforeRow);
 

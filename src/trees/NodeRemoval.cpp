@@ -3,7 +3,7 @@
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
-#include "store/FileLayout.h"
+#include "store/WriteUnit.h"
 #include "trees/NodeOps.h"
 #include "trees/PendingChangesGuard.h"
 #include "users/Login.h"
@@ -38,6 +38,7 @@ bool NodeOps::RenameNode(const QModelIndex& node, const QString& name)
 {
     LibraryData& data = m_ctx.data;
     NodeRecord rec = data.tree.record(node);
+    CheckNodeKind(library(), rec.TypeID);
     if (name.trimmed().isEmpty()) {
         m_ctx.prompter.warn(QStringLiteral("Quelmar"), QStringLiteral("名称无效，请提供一个正确有效的名称。"));
         return false;
@@ -89,6 +90,8 @@ bool NodeOps::RecycleNode(const QModelIndex& node)
                                                        : QStringLiteral("没有找到资料库的回收站点！"));
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
+    WriteUnit unit(m_ctx.dm);
+    unit.track(data.rows);
 
     const int binKey = bin.data(LibraryTreeModel::ItemIdRole).toInt();
     const int newRow = data.tree.rowCount(bin);
@@ -99,12 +102,18 @@ bool NodeOps::RecycleNode(const QModelIndex& node)
     applyUpdates();
 
     // The subtree goes under the bin as it is: the descendants keep their rows, which still point to their parents.
+    const QPersistentModelIndex moving = node;
     const QPersistentModelIndex oldParent = node.parent();
     const int oldRow = node.row();
     const bool topLevel = data.tree.level(node) == 1;
+    const NodeRecord oldRec = rec;
     rec.P_ItemID = binKey;
     data.tree.setRecord(node, rec);
     data.tree.moveNode(node, bin);
+    unit.onRollback([&data, moving, oldParent, oldRow, oldRec] {
+        data.tree.moveNode(moving, oldParent, oldRow);
+        data.tree.setRecord(moving, oldRec);
+    });
 
     // Below the root the following siblings (the bin included) close the gap, so the bin's iPartIndex stays its
     // index; deeper levels keep a gap, which does not change their order.
@@ -113,6 +122,7 @@ bool NodeOps::RecycleNode(const QModelIndex& node)
             throw QuelmarError(QStringLiteral("节点位置未改变？"));
         applyUpdates();
     }
+    unit.commit();
     return true;
 }
 
@@ -120,71 +130,73 @@ bool NodeOps::PurgeNode(const QModelIndex& node)
 {
     LibraryData& data = m_ctx.data;
     const NodeRecord rec = data.tree.record(node);
+    CheckNodeKind(library(), rec.TypeID);
     if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("确实要删除节点: ") + rec.Name))
         return false;
     // The viewer lets go of the file it shows before files are deleted; a purge the user declined leaves it open.
     m_ctx.viewer.closeIfOpen();
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
-    purgeSubtreeRows(node);
+    WriteUnit unit(m_ctx.dm, m_ctx.paths);
+    unit.track(data.rows);
+    QSet<int> dirs;
+    purgeSubtreeRows(unit, node, dirs);
     if (!data.rows.hasChanges())
         throw QuelmarError(kNotInCopy);
     m_ctx.prompter.status(QStringLiteral("正在刷新数据容器..."));
     applyUpdates();
-    removeNodeAndFolder(node, rec.iDir);
+    removeFoldersIfUnused(unit, dirs);
+    unit.commit();
+    data.tree.removeNode(node);
+    reportLeftovers(unit);
     return true;
 }
 
-// The node, then each child in order: its file (a read-only one is made writable first) and its row. The database
-// removes the rows that depend on it (header-fill record, project overview).
-void NodeOps::purgeSubtreeRows(const QModelIndex& node)
+// The node, then each child in order: its file goes after the rows are written (a file that is already gone
+// counts as removed) and its row goes now. The database removes the rows that depend on it (header-fill record,
+// project overview).
+void NodeOps::purgeSubtreeRows(WriteUnit& unit, const QModelIndex& node, QSet<int>& dirs)
 {
     LibraryData& data = m_ctx.data;
     const NodeRecord rec = data.tree.record(node);
     m_ctx.prompter.status(QStringLiteral("正在删除节点: ") + rec.Name);
     const NodeKind& kind = CheckNodeKind(library(), rec.TypeID);
-    if (kind.ownsTableFile || kind.ownsExternalFile) {
-        const QString path = nodeFile(rec);
-        const QFileInfo info(path);
-        if (!info.exists() || info.isDir())
-            throw QuelmarError(QStringLiteral("“%1”文件不存在！").arg(path));
-        if (!FileLayout::RemoveNodeFile(path))
-            throw QuelmarError(QStringLiteral("无法删除“%1”文件？").arg(path));
-    }
+    if (kind.ownsTableFile || kind.ownsExternalFile)
+        unit.removeFileAfterCommit(nodeFile(rec));
+    dirs.insert(rec.iDir);
     data.rows.remove(findRow(rec, kRowMissing, true));
     for (int r = 0; r < data.tree.rowCount(node); ++r)
-        purgeSubtreeRows(data.tree.index(r, 0, node));
+        purgeSubtreeRows(unit, data.tree.index(r, 0, node), dirs);
 }
 
-// After a purge was written: the folder of the purged nodes goes when no row of the library (of any user) uses its
-// number any more. A folder that is already gone needs no removal.
-void NodeOps::removeFolderIfUnused(int iDir)
+// The folders of the purged nodes go when no row of the library (of any user) uses their number any more; asked
+// inside the write, so the answer already counts the purged rows out.
+void NodeOps::removeFoldersIfUnused(WriteUnit& unit, const QSet<int>& dirs)
 {
     const bool moban = library() == Library::Moban;
-    const bool unused = moban ? m_ctx.dm.IsMobanDirEmpty(iDir) : m_ctx.dm.IsZiLiaoDirEmpty(iDir);
-    if (!unused)
-        return;
-    const QString folder = folderOf(iDir);
-    if (!QFileInfo(folder).exists())
-        return;
-    m_ctx.prompter.status(moban ? QStringLiteral("正在移除虚拟的模板库目录...")
-                                : QStringLiteral("正在移除虚拟的工程库目录..."));
-    if (!FileLayout::RemoveNodeFolder(folder))
-        throw QuelmarError(moban ? QStringLiteral("无法删除虚拟的模板库目录。")
-                                 : QStringLiteral("无法删除虚拟的工程库目录。"));
+    for (int iDir : dirs) {
+        const bool unused = moban ? m_ctx.dm.IsMobanDirEmpty(iDir) : m_ctx.dm.IsZiLiaoDirEmpty(iDir);
+        if (!unused || !QFileInfo(folderOf(iDir)).exists())
+            continue;
+        m_ctx.prompter.status(moban ? QStringLiteral("正在移除虚拟的模板库目录...")
+                                    : QStringLiteral("正在移除虚拟的工程库目录..."));
+        unit.removeFolderAfterCommit(folderOf(iDir));
+    }
 }
 
-// The purged node leaves the tree even when its folder cannot be removed: its rows are gone by then.
-void NodeOps::removeNodeAndFolder(const QModelIndex& node, int iDir)
+// The rows are gone by now; what could not be removed from the disk is only reported (the work journal removes it
+// at a later write).
+void NodeOps::reportLeftovers(const WriteUnit& unit)
 {
-    const QPersistentModelIndex gone = node;
-    try {
-        removeFolderIfUnused(iDir);
-    } catch (...) {
-        m_ctx.data.tree.removeNode(gone);
-        throw;
-    }
-    m_ctx.data.tree.removeNode(gone);
+    if (unit.leftovers().isEmpty())
+        return;
+    const bool moban = library() == Library::Moban;
+    bool folder = false;
+    for (const QString& path : unit.leftovers())
+        folder |= QFileInfo(path).isDir();
+    const QString text = folder ? (moban ? QStringLiteral("无法删除虚拟的模板库目录。") : QStringLiteral("无法删除虚拟的工程库目录。"))
+                                : QStringLiteral("无法删除“%1”文件？").arg(unit.leftovers().first());
+    m_ctx.prompter.warn(QStringLiteral("Quelmar"), text);
 }
 
 bool NodeOps::EmptyRecycleBin(const QModelIndex& selected)
@@ -205,19 +217,25 @@ bool NodeOps::EmptyRecycleBin(const QModelIndex& selected)
 
     BusyCursor busy(m_ctx.prompter);
     PendingChangesGuard guard(data.rows);
-    // One write per child, last to first: a failure leaves the children not yet handled in the bin.
+    // The whole bin is one unit: it is emptied, or nothing of it goes. One write per child, last to first.
+    WriteUnit unit(m_ctx.dm, m_ctx.paths);
+    unit.track(data.rows);
+    QSet<int> dirs;
     for (int r = data.tree.rowCount(bin) - 1; r >= 0; --r) {
-        const QPersistentModelIndex child = data.tree.index(r, 0, bin);
-        const NodeRecord rec = data.tree.record(child);
-        m_ctx.prompter.status(QStringLiteral("正准备删除节点: ") + rec.Name);
-        purgeSubtreeRows(child);
+        const QModelIndex child = data.tree.index(r, 0, bin);
+        m_ctx.prompter.status(QStringLiteral("正准备删除节点: ") + data.tree.record(child).Name);
+        purgeSubtreeRows(unit, child, dirs);
         m_ctx.prompter.status(QStringLiteral("正在局部刷新数据容器..."));
         applyUpdates();
-        removeNodeAndFolder(child, rec.iDir);
     }
+    removeFoldersIfUnused(unit, dirs);
+    unit.commit();
+    while (data.tree.rowCount(bin) > 0)
+        data.tree.removeNode(data.tree.index(data.tree.rowCount(bin) - 1, 0, bin));
     m_ctx.prompter.status(bin.data().toString());
     if (m_ctx.objectCountStatus)
         m_ctx.objectCountStatus(QStringLiteral("%1 个对象").arg(data.tree.rowCount(bin)));
+    reportLeftovers(unit);
     return true;
 }
 
@@ -232,6 +250,7 @@ bool NodeOps::DeleteArchiveNode(const QModelIndex& node)
     if (data.tree.level(node) == 0)
         throw QuelmarError(QStringLiteral("不能删除最顶层节点！"));
     const NodeRecord rec = data.tree.record(node);
+    CheckNodeKind(Library::GuiDang, rec.TypeID);
     if (!m_ctx.prompter.confirm(kConfirmCaption, QStringLiteral("确实要删除节点: ") + rec.Name))
         return false;
     BusyCursor busy(m_ctx.prompter);

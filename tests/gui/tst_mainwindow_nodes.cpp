@@ -332,17 +332,23 @@ void TestMainWindowNodes::failedPurgeKeepsNodeShown()
     m_prompter.answers.enqueue(Prompter::Answer::Yes);
     action(Library::ZiLiao, QStringLiteral("DeleteNode"))->trigger();
     const QString file = filePath(Library::ZiLiao, 8);
-    QVERIFY(QFile::remove(file));
 
-    // The purge stops at the missing file: the node stays in the bin, selected, with the pane's placeholder.
+    // Another program holds the write lock: the purge fails with nothing changed; the node stays in the bin,
+    // selected and shown, and its file is still there.
+    m_main->dataModule().setBusyTimeout(50);
+    TDataPoolDM other(m_folder->paths().DatabaseFile);
+    other.beginWrite();
     m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 8));
     m_prompter.events.clear();
     m_prompter.answers.enqueue(Prompter::Answer::Yes);
     action(Library::ZiLiao, QStringLiteral("DeleteNode"))->trigger();
-    QCOMPARE(m_errors, QStringList(QStringLiteral("“%1”文件不存在！").arg(file)));
+    other.rollbackWrite();
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(m_errors.first().startsWith(QStringLiteral("数据库正被其他程序或用户写入")), qPrintable(m_errors.first()));
+    QVERIFY(QFileInfo::exists(file));
     QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 8));
     QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K14 压实度"));
-    QCOMPARE(m_main->contentPane(Library::ZiLiao).currentPage(), ContentPane::Page::NodeInfo);
+    QCOMPARE(m_main->contentPane(Library::ZiLiao).currentPage(), ContentPane::Page::TableFile);
     RowSet rows;
     rows.load(m_folder->dm().GetZiLiaoData(kAdmin));
     QVERIFY(rows.find(8) >= 0);

@@ -1,0 +1,17 @@
+#pragma once
+
+// Fault injection. Every write step of an operation (a row written, a commit, a file created, copied, moved or
+// removed) passes a fault point. Normally nothing happens. Armed, the n-th point from then on fails: by a test
+// (FaultInjection::arm), or by the environment for a whole process — QUELMAR_FAULT_AT=n throws a QuelmarError at
+// the n-th point, QUELMAR_KILL_AT=n kills the process there (SIGKILL), as a power cut would.
+void FaultPoint(const char* what);
+
+namespace FaultInjection {
+// The `n`-th fault point from now on throws (n >= 1); 0 disarms.
+void arm(int n);
+void disarm();
+// Points passed since the last arm() (or since the start).
+int passed();
+// Whether the armed fault has fired.
+bool fired();
+}

@@ -1,0 +1,231 @@
+#include "store/WorkJournal.h"
+#include "core/QuelmarError.h"
+#include "store/DataPool.h"
+#include "store/FileLayout.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+#include <QUuid>
+
+#include <sys/file.h>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray kMagic = QByteArrayLiteral("QUELMAR-JOURNAL 1");
+const QString kSuffix = QStringLiteral(".journal");
+
+QByteArray verbName(WorkJournal::Verb v)
+{
+    switch (v) {
+    case WorkJournal::Verb::Folder: return "folder";
+    case WorkJournal::Verb::Created: return "created";
+    case WorkJournal::Verb::SetAside: return "aside";
+    case WorkJournal::Verb::Moved: return "moved";
+    case WorkJournal::Verb::RemoveLater: return "remove";
+    case WorkJournal::Verb::RemoveFolderLater: return "rmdir";
+    }
+    return {};
+}
+
+struct Step {
+    QByteArray verb;
+    QString a;
+    QString b;
+};
+
+QString absoluteIn(const QString& programFolder, const QString& path)
+{
+    return QDir::isAbsolutePath(path) ? path : QDir(programFolder).filePath(path);
+}
+
+bool lockFile(QFile& f)
+{
+    return ::flock(f.handle(), LOCK_EX | LOCK_NB) == 0;
+}
+
+// Undoes an operation whose rows were not committed, last step first.
+bool rollBack(const QList<Step>& steps, const QString& programFolder)
+{
+    bool clean = true;
+    for (auto it = steps.crbegin(); it != steps.crend(); ++it) {
+        const QString a = absoluteIn(programFolder, it->a);
+        const QString b = it->b.isEmpty() ? QString() : absoluteIn(programFolder, it->b);
+        try {
+            if (it->verb == "created") {
+                clean &= FileLayout::RemoveNodeFile(a);
+                QFile::remove(a + QStringLiteral(".part"));
+            } else if (it->verb == "aside") {
+                // The backup comes back only if it is still there: a file at the name is then the operation's.
+                if (QFileInfo::exists(b)) {
+                    FileLayout::RemoveNodeFile(a);
+                    clean &= QFile::rename(b, a);
+                }
+            } else if (it->verb == "moved") {
+                if (QFileInfo::exists(b) && !QFileInfo::exists(a))
+                    clean &= FileLayout::MoveNodeFile(b, a);
+            } else if (it->verb == "folder") {
+                clean &= FileLayout::RemoveEmptyFolder(a);
+            }
+        } catch (const QuelmarError&) {
+            clean = false;
+        }
+    }
+    return clean;
+}
+
+// Finishes the clean-up of an operation whose rows were committed.
+bool rollForward(const QList<Step>& steps, const QString& programFolder)
+{
+    bool clean = true;
+    for (const Step& s : steps) {
+        const QString a = absoluteIn(programFolder, s.a);
+        const QString b = s.b.isEmpty() ? QString() : absoluteIn(programFolder, s.b);
+        try {
+            if (s.verb == "remove")
+                clean &= FileLayout::RemoveNodeFile(a);
+            else if (s.verb == "aside")
+                clean &= FileLayout::RemoveNodeFile(b);
+        } catch (const QuelmarError&) {
+            clean = false;
+        }
+    }
+    for (const Step& s : steps)
+        if (s.verb == "rmdir")
+            FileLayout::RemoveEmptyFolder(absoluteIn(programFolder, s.a));
+    return clean;
+}
+
+} // namespace
+
+WorkJournal::WorkJournal(QString programFolder) : m_programFolder(std::move(programFolder)) {}
+
+WorkJournal::~WorkJournal()
+{
+    if (m_file.isOpen())
+        m_file.close();   // the lock goes with it; the file stays for recovery
+}
+
+QString WorkJournal::FolderOf(const QString& programFolder)
+{
+    return QDir(programFolder).filePath(QStringLiteral("Journal"));
+}
+
+QString WorkJournal::relative(const QString& path) const
+{
+    const QString rel = QDir(m_programFolder).relativeFilePath(path);
+    return rel.startsWith(QStringLiteral("..")) ? QFileInfo(path).absoluteFilePath() : rel;
+}
+
+QString WorkJournal::start()
+{
+    const QString folder = FolderOf(m_programFolder);
+    if (!QDir().mkpath(folder))
+        throw QuelmarError(QStringLiteral("无法建立操作日志文件夹“%1”。").arg(QDir::toNativeSeparators(folder)));
+    m_token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString temp = QDir(folder).filePath(m_token + QStringLiteral(".part"));
+    m_path = QDir(folder).filePath(m_token + kSuffix);
+    m_file.setFileName(temp);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !lockFile(m_file)
+        || m_file.write(kMagic + "\ntoken " + m_token.toLatin1() + '\n') < 0 || !m_file.flush()
+        || !QFile::rename(temp, m_path)) {
+        m_file.close();
+        QFile::remove(temp);
+        throw QuelmarError(QStringLiteral("无法写入操作日志“%1”。").arg(QDir::toNativeSeparators(m_path)));
+    }
+    return m_token;
+}
+
+void WorkJournal::record(Verb verb, const QString& path, const QString& second)
+{
+    QByteArray line = verbName(verb) + ' ' + QUrl::toPercentEncoding(relative(path));
+    if (!second.isEmpty())
+        line += ' ' + QUrl::toPercentEncoding(relative(second));
+    line += '\n';
+    if (m_file.write(line) != line.size() || !m_file.flush())
+        throw QuelmarError(QStringLiteral("无法写入操作日志“%1”。").arg(QDir::toNativeSeparators(m_path)));
+}
+
+void WorkJournal::finish()
+{
+    if (!m_file.isOpen())
+        return;
+    QFile::remove(m_path);
+    m_file.close();
+}
+
+bool WorkJournal::HasJournals(const QString& programFolder)
+{
+    const QDir folder(FolderOf(programFolder));
+    return folder.exists() && !folder.entryList({QStringLiteral("*") + kSuffix, QStringLiteral("*.part")}, QDir::Files).isEmpty();
+}
+
+int WorkJournal::RecoverAtStart(TDataPoolDM& dm, const QString& programFolder)
+{
+    if (!HasJournals(programFolder))
+        return 0;
+    dm.beginWrite();
+    try {
+        const int n = Recover(dm, programFolder);
+        dm.commitWrite();
+        return n;
+    } catch (...) {
+        dm.rollbackWrite();
+        throw;
+    }
+}
+
+int WorkJournal::Recover(TDataPoolDM& dm, const QString& programFolder)
+{
+    const QDir folder(FolderOf(programFolder));
+    if (!folder.exists())
+        return 0;
+    int handled = 0;
+    const QStringList names = folder.entryList({QStringLiteral("*") + kSuffix, QStringLiteral("*.part")}, QDir::Files);
+    for (const QString& name : names) {
+        QFile f(folder.filePath(name));
+        if (!f.open(QIODevice::ReadWrite) || !lockFile(f))
+            continue;   // its operation is still running (or the file cannot be read: left alone)
+        if (name.endsWith(QStringLiteral(".part"))) {
+            // Killed while starting: nothing was done yet.
+            f.close();
+            QFile::remove(folder.filePath(name));
+            continue;
+        }
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        if (lines.value(0) != kMagic || !lines.value(1).startsWith("token ")) {
+            continue;   // not ours: left alone
+        }
+        const QString token = QString::fromLatin1(lines.value(1).mid(6));
+        QList<Step> steps;
+        for (qsizetype i = 2; i < lines.size(); ++i) {
+            const QList<QByteArray> parts = lines.at(i).split(' ');
+            if (parts.size() < 2)
+                continue;   // a line cut short by the kill was never acted on
+            steps.append({parts.at(0), QUrl::fromPercentEncoding(parts.at(1)),
+                          parts.size() > 2 ? QUrl::fromPercentEncoding(parts.at(2)) : QString()});
+        }
+        bool committed = false;
+        try {
+            committed = dm.HasWorkMark(token);
+        } catch (const QuelmarError&) {
+            continue;   // the database cannot tell: try again next time
+        }
+        const bool clean = committed ? rollForward(steps, programFolder) : rollBack(steps, programFolder);
+        if (!clean)
+            continue;
+        if (committed) {
+            try {
+                dm.DeleteWorkMark(token);
+            } catch (const QuelmarError&) {
+                // A mark without its journal is harmless.
+            }
+        }
+        f.close();
+        QFile::remove(folder.filePath(name));
+        ++handled;
+    }
+    return handled;
+}

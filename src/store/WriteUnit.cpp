@@ -1,0 +1,236 @@
+#include "store/WriteUnit.h"
+#include "core/QuelmarError.h"
+#include "store/AppPaths.h"
+#include "store/DataPool.h"
+#include "store/FaultPoint.h"
+#include "store/FileLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+WriteUnit::WriteUnit(TDataPoolDM& dm) : m_dm(dm)
+{
+    if (m_dm.m_unit) {
+        m_outer = m_dm.m_unit;
+        return;
+    }
+    m_dm.beginWrite();
+    m_dm.m_unit = this;
+}
+
+WriteUnit::WriteUnit(TDataPoolDM& dm, const AppPaths& paths) : WriteUnit(dm)
+{
+    if (m_outer) {
+        if (m_outer->m_programFolder.isEmpty())
+            m_outer->m_programFolder = paths.AppDir;
+        return;
+    }
+    m_programFolder = paths.AppDir;
+    // What a killed operation left is cleared now that nobody else can draw its numbers.
+    try {
+        WorkJournal::Recover(m_dm, m_programFolder);
+    } catch (...) {
+        m_dm.m_unit = nullptr;
+        m_dm.rollbackWrite();
+        throw;
+    }
+}
+
+WriteUnit::~WriteUnit()
+{
+    if (m_outer || m_finished)
+        return;
+    rollback();
+}
+
+void WriteUnit::track(RowSet& rows)
+{
+    WriteUnit& r = root();
+    for (const auto& s : std::as_const(r.m_snapshots))
+        if (s.first == &rows)
+            return;
+    r.m_snapshots.append({&rows, rows});
+}
+
+void WriteUnit::onRollback(std::function<void()> undo)
+{
+    root().m_undo.append(std::move(undo));
+}
+
+void WriteUnit::journal(WorkJournal::Verb verb, const QString& a, const QString& b)
+{
+    WriteUnit& r = root();
+    if (r.m_programFolder.isEmpty())
+        throw QuelmarError(QStringLiteral("此操作不能处理文件。"));
+    if (!r.m_journal) {
+        auto j = std::make_unique<WorkJournal>(r.m_programFolder);
+        m_dm.InsertWorkMark(j->start());
+        r.m_journal = std::move(j);
+    }
+    FaultPoint("journal");
+    r.m_journal->record(verb, a, b);
+    r.m_steps.append({verb, a, b});
+}
+
+void WriteUnit::createFolder(const QString& folder, bool refuseExisting)
+{
+    const QFileInfo info(folder);
+    if (info.exists()) {
+        FileLayout::CreateNodeFolder(folder, refuseExisting);   // refuses, or accepts the folder as it is
+        return;
+    }
+    // Every level that is made is recorded, outermost first, so that undoing removes the innermost first.
+    QStringList missing;
+    for (QDir d(info.absoluteFilePath()); !d.exists(); ) {
+        missing.prepend(d.absolutePath());
+        if (!d.cdUp())
+            break;
+    }
+    for (const QString& level : std::as_const(missing))
+        journal(WorkJournal::Verb::Folder, level);
+    FaultPoint("folder");
+    FileLayout::CreateNodeFolder(folder, refuseExisting);
+}
+
+bool WriteUnit::copyFile(const QString& from, const QString& to)
+{
+    return createFile(to, [&](const QString& path) { return FileLayout::CopyNodeFile(from, path); });
+}
+
+bool WriteUnit::createFile(const QString& path, const std::function<bool(const QString&)>& write)
+{
+    const QFileInfo target(path);
+    if (target.exists() || target.isSymLink()) {
+        // Something already has the name (a file left behind by an earlier failure, say): out of the way, and back
+        // if this unit fails.
+        const QString aside = path + QStringLiteral(".aside");
+        QFile::remove(aside);
+        journal(WorkJournal::Verb::SetAside, path, aside);
+        FaultPoint("aside");
+        if (!QFile::rename(path, aside)) {
+            root().m_steps.removeLast();
+            return false;
+        }
+    }
+    journal(WorkJournal::Verb::Created, path);
+    FaultPoint("file");
+    return write(path);
+}
+
+bool WriteUnit::moveFile(const QString& from, const QString& to)
+{
+    journal(WorkJournal::Verb::Moved, from, to);
+    FaultPoint("move");
+    if (FileLayout::MoveNodeFile(from, to))
+        return true;
+    root().m_steps.removeLast();   // nothing moved, nothing to move back
+    return false;
+}
+
+void WriteUnit::removeFileAfterCommit(const QString& path)
+{
+    journal(WorkJournal::Verb::RemoveLater, path);
+}
+
+void WriteUnit::removeFolderAfterCommit(const QString& folder)
+{
+    journal(WorkJournal::Verb::RemoveFolderLater, folder);
+}
+
+void WriteUnit::commit()
+{
+    if (m_outer)
+        return;
+    if (m_finished)
+        throw QuelmarError(QStringLiteral("操作已经结束。"));
+    try {
+        m_dm.commitWrite();
+    } catch (...) {
+        rollback();
+        throw;
+    }
+    m_dm.m_unit = nullptr;
+    m_committed = true;
+    m_finished = true;
+    // Rows are written: now what was to go goes. A failure here loses nothing; the journal keeps the rest.
+    bool clean = true;
+    for (const Step& s : std::as_const(m_steps)) {
+        try {
+            if (s.verb == WorkJournal::Verb::RemoveLater || s.verb == WorkJournal::Verb::SetAside) {
+                const QString& path = s.verb == WorkJournal::Verb::RemoveLater ? s.a : s.b;
+                if (!FileLayout::RemoveNodeFile(path)) {
+                    m_leftovers << path;
+                    clean = false;
+                }
+            }
+        } catch (const QuelmarError&) {
+            m_leftovers << (s.verb == WorkJournal::Verb::RemoveLater ? s.a : s.b);
+            clean = false;
+        }
+    }
+    for (const Step& s : std::as_const(m_steps))
+        if (s.verb == WorkJournal::Verb::RemoveFolderLater && !FileLayout::RemoveNodeFolder(s.a)
+            && QFileInfo::exists(s.a)) {
+            m_leftovers << s.a;
+        }
+    if (m_journal && clean) {
+        m_journal->finish();
+        try {
+            m_dm.DeleteWorkMark(m_journal->token());
+        } catch (const QuelmarError&) {
+            // A mark without its journal is harmless.
+        }
+    }
+    m_journal.reset();
+}
+
+void WriteUnit::rollback() noexcept
+{
+    m_finished = true;
+    m_dm.m_unit = nullptr;
+    m_dm.rollbackWrite();
+    bool clean = true;
+    for (auto it = m_steps.crbegin(); it != m_steps.crend(); ++it) {
+        try {
+            switch (it->verb) {
+            case WorkJournal::Verb::Created:
+                clean &= FileLayout::RemoveNodeFile(it->a);
+                QFile::remove(it->a + QStringLiteral(".part"));
+                break;
+            case WorkJournal::Verb::SetAside:
+                if (QFileInfo::exists(it->b)) {
+                    FileLayout::RemoveNodeFile(it->a);
+                    clean &= QFile::rename(it->b, it->a);
+                }
+                break;
+            case WorkJournal::Verb::Moved:
+                if (QFileInfo::exists(it->b) && !QFileInfo::exists(it->a))
+                    clean &= FileLayout::MoveNodeFile(it->b, it->a);
+                break;
+            case WorkJournal::Verb::Folder:
+                clean &= FileLayout::RemoveEmptyFolder(it->a);
+                break;
+            case WorkJournal::Verb::RemoveLater:
+            case WorkJournal::Verb::RemoveFolderLater:
+                break;
+            }
+        } catch (...) {
+            clean = false;
+        }
+    }
+    // A journal whose undo did not finish stays: the next unit finishes it.
+    if (m_journal && clean)
+        m_journal->finish();
+    m_journal.reset();
+    for (auto& s : m_snapshots)
+        *s.first = s.second;
+    for (auto it = m_undo.crbegin(); it != m_undo.crend(); ++it) {
+        try {
+            (*it)();
+        } catch (...) {
+        }
+    }
+}
