@@ -6,6 +6,7 @@
 #include "app/QuelmarApplication.h"
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
+#include "store/WriteUnit.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -83,6 +84,7 @@ bool QuelmarShell::start()
     if (!QuelmarApplication::guarded([this] {
             m_paths = CheckInstallation(m_appDir);
             m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
+            RecoverInterruptedWork(*m_dm, m_paths);
         })) {
         end(1);
         return false;

@@ -1,11 +1,13 @@
 #include "cli/CliSession.h"
 #include "cli/Cli.h"
 #include "store/DataPool.h"
+#include "store/WriteUnit.h"
 
 CliSession::CliSession(CliContext& ctx) : m_ctx(ctx)
 {
     m_paths = CheckInstallation(ctx.opt.dir);
     m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
+    RecoverInterruptedWork(*m_dm, m_paths);
     if (!TryLogin(*m_dm, ctx.opt.user, ctx.opt.password, m_login, false))
         throw QuelmarError(LoginFailedMessage());
     CheckUserType(m_login);

@@ -672,8 +672,9 @@ void TDataPoolDM::ziLiaoAfterUpdateRecord(const RowChange& c, const QStringList&
     const int type = columnInt(c, columns, QStringLiteral("TypeID"));
     const int dir = columnInt(c, columns, QStringLiteral("iDir"));
     if (c.kind == RowChange::Kind::Insert && type == 1) {
-        run(QStringLiteral("INSERT INTO gcgk (ID) SELECT ? WHERE NOT EXISTS (SELECT 1 FROM gcgk WHERE ID = ?)"),
-            {dir, dir});
+        // A new project starts with an empty overview, whatever an earlier project of the same folder number left.
+        run(QStringLiteral("DELETE FROM gcgk WHERE ID = ?"), {dir});
+        run(QStringLiteral("INSERT INTO gcgk (ID) VALUES (?)"), {dir});
     } else if (c.kind == RowChange::Kind::Delete) {
         if (type == 1)
             run(QStringLiteral("DELETE FROM gcgk WHERE ID = ?"), {dir});

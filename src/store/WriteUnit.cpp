@@ -84,10 +84,12 @@ void WriteUnit::createFolder(const QString& folder, bool refuseExisting)
     }
     // Every level that is made is recorded, outermost first, so that undoing removes the innermost first.
     QStringList missing;
-    for (QDir d(info.absoluteFilePath()); !d.exists(); ) {
-        missing.prepend(d.absolutePath());
-        if (!d.cdUp())
+    for (QString level = QDir::cleanPath(info.absoluteFilePath()); !QFileInfo::exists(level);) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).absolutePath();
+        if (parent == level)
             break;
+        level = parent;
     }
     for (const QString& level : std::as_const(missing))
         journal(WorkJournal::Verb::Folder, level);
@@ -232,5 +234,13 @@ void WriteUnit::rollback() noexcept
             (*it)();
         } catch (...) {
         }
+    }
+}
+
+void RecoverInterruptedWork(TDataPoolDM& dm, const AppPaths& paths)
+{
+    try {
+        WorkJournal::RecoverAtStart(dm, paths.AppDir);
+    } catch (const QuelmarError&) {
     }
 }

@@ -80,3 +80,7 @@ private:
     bool m_committed = false;
     bool m_finished = false;
 };
+
+// At start-up: undoes or finishes what operations killed half-way left (see WorkJournal). Quietly does nothing when
+// the database is busy; the next write unit does it then.
+void RecoverInterruptedWork(TDataPoolDM& dm, const AppPaths& paths);
