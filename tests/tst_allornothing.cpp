@@ -9,14 +9,13 @@
 #include "projects/SampleTemplate.h"
 #include "store/FaultPoint.h"
 #include "store/WriteUnit.h"
+#include "support/FolderState.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 #include "trees/NodeFiles.h"
 #include "trees/NodeOps.h"
 #include "users/Login.h"
 
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
@@ -104,46 +103,7 @@ struct World {
         return {};
     }
 
-    // Everything an operation may write: every table of the database and every file and folder of the program
-    // folder with a hash of its contents (the database files themselves aside).
-    QString state()
-    {
-        QStringList out;
-        for (const QString& table : folder.dm().database().tables()) {
-            QSqlQuery q(folder.dm().database());
-            q.exec(QStringLiteral("SELECT * FROM ") + table);
-            QStringList columns;
-            for (int i = 0; i < q.record().count(); ++i)
-                columns << q.record().fieldName(i);
-            QList<QVariantList> rows;
-            while (q.next()) {
-                QVariantList r;
-                for (int i = 0; i < columns.size(); ++i)
-                    r << q.value(i);
-                rows << r;
-            }
-            out << QStringLiteral("[%1]\n").arg(table) + dumpRows(columns, rows);
-        }
-        const QString app = folder.paths().AppDir;
-        QDirIterator it(app, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-        QStringList files;
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString rel = QDir(app).relativeFilePath(path);
-            if (rel.startsWith(QStringLiteral("vesk.mdb")) || rel == QLatin1String("Journal"))
-                continue;
-            QString entry = rel;
-            if (it.fileInfo().isFile()) {
-                QFile f(path);
-                f.open(QIODevice::ReadOnly);
-                entry += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5).toHex());
-            }
-            files << entry;
-        }
-        files.sort();
-        out << QStringLiteral("[files]\n") + files.join(QLatin1Char('\n'));
-        return out.join(QLatin1Char('\n'));
-    }
+    QString state() { return ProgramFolderState(folder.paths().AppDir); }
 
     // The cached copies and trees equal what a fresh load of the database gives.
     void checkMemoryMatchesDatabase()

@@ -600,6 +600,15 @@ void TDataPoolDM::DeleteWorkMark(const QString& token)
     scope.commit();
 }
 
+QStringList TDataPoolDM::WorkMarks()
+{
+    QStringList tokens;
+    QSqlQuery q = run(QStringLiteral("SELECT Token FROM WorkJournal"));
+    while (q.next())
+        tokens << q.value(0).toString();
+    return tokens;
+}
+
 void TDataPoolDM::setBusyTimeout(int milliseconds)
 {
     m_busyTimeout = milliseconds;

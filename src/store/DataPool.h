@@ -129,6 +129,7 @@ public:
     void InsertWorkMark(const QString& token);
     bool HasWorkMark(const QString& token);
     void DeleteWorkMark(const QString& token);
+    QStringList WorkMarks();
 
 private:
     // One write: inside an open write transaction a savepoint, else a transaction of its own. Not committed when

@@ -164,7 +164,7 @@ bool WorkJournal::HasJournals(const QString& programFolder)
 
 int WorkJournal::RecoverAtStart(TDataPoolDM& dm, const QString& programFolder)
 {
-    if (!HasJournals(programFolder))
+    if (!HasJournals(programFolder) && dm.WorkMarks().isEmpty())
         return 0;
     dm.beginWrite();
     try {
@@ -180,8 +180,6 @@ int WorkJournal::RecoverAtStart(TDataPoolDM& dm, const QString& programFolder)
 int WorkJournal::Recover(TDataPoolDM& dm, const QString& programFolder)
 {
     const QDir folder(FolderOf(programFolder));
-    if (!folder.exists())
-        return 0;
     int handled = 0;
     const QStringList names = folder.entryList({QStringLiteral("*") + kSuffix, QStringLiteral("*.part")}, QDir::Files);
     for (const QString& name : names) {
@@ -227,5 +225,10 @@ int WorkJournal::Recover(TDataPoolDM& dm, const QString& programFolder)
         QFile::remove(folder.filePath(name));
         ++handled;
     }
+    // A mark whose journal is gone belongs to an operation that finished and was stopped before it cleared the
+    // mark (the journal goes first: a journal without its mark would be undone).
+    for (const QString& token : dm.WorkMarks())
+        if (!QFileInfo::exists(folder.filePath(token + kSuffix)))
+            dm.DeleteWorkMark(token);
     return handled;
 }

@@ -5,11 +5,18 @@
 
 CliRun runQuelmarCli(const QStringList& args, const QString& workingDir)
 {
+    return runQuelmarCli(args, workingDir, {});
+}
+
+CliRun runQuelmarCli(const QStringList& args, const QString& workingDir, const QStringList& environment)
+{
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* v : {"QUELMAR_DIR", "QUELMAR_USER", "QUELMAR_PASSWORD"})
         env.remove(QString::fromLatin1(v));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString& v : environment)
+        env.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
     p.setProcessEnvironment(env);
     if (!workingDir.isEmpty())
         p.setWorkingDirectory(workingDir);
@@ -21,6 +28,7 @@ CliRun runQuelmarCli(const QStringList& args, const QString& workingDir)
         return r;
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.killed = p.exitStatus() != QProcess::NormalExit;
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;

@@ -4,13 +4,16 @@
 
 // What several test executables share: running the CLI as a user would and reading back its output.
 struct CliRun {
-    int exitCode = -1;
+    int exitCode = -1;       // -1 when the process did not end normally (killed, crashed)
+    bool killed = false;     // ended by a signal
     QString out;
     QString err;
 };
 
 // Runs quelmar-cli with `args` (environment: QUELMAR_* cleared, QT_QPA_PLATFORM=offscreen), waits and returns.
 CliRun runQuelmarCli(const QStringList& args, const QString& workingDir = QString());
+// The same with variables added to its environment ("NAME=value").
+CliRun runQuelmarCli(const QStringList& args, const QString& workingDir, const QStringList& environment);
 
 #include "core/QuelmarError.h"
 
