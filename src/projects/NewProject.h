@@ -78,8 +78,8 @@ private:
 // places it just before the recycle bin. `ctx.data` is the project library. Shows "工程“name”创建成功。" and
 // returns the new project node (to be selected; the caller then opens its overview).
 //
-// Creation is all or nothing: the header-fill records and the node rows are each written in one transaction, and
-// a failure part-way removes the new folder, the records and the rows again, so no half-made project is left.
+// Creation is all or nothing (one WriteUnit): a failure part-way takes back the records, the rows, the copied files
+// and the folder when the project made it, so no half-made project is left.
 QModelIndex CreateProjectFromTemplate(NodeOpsContext ctx, const QString& projectName, const DataPacket& result);
 
 // The wizard's result without a screen: every node of the template ticked except `excluded` and their subtrees.

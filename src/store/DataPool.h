@@ -16,9 +16,9 @@
 //
 // Callers work on RowSets: Get...Data() returns a packet to load into a RowSet; the RowSet is changed; its change
 // log goes back through Apply...Updates(), which writes it row by row, locating rows by key only, inside one
-// transaction: a row that cannot be written fails the whole apply with the engine's message and nothing of it
-// stays written, so the caller's RowSet still holds every change. Callers merge() the RowSet after a successful
-// apply.
+// transaction (a savepoint of the operation's write transaction when one is open): a row that cannot be written
+// fails the whole apply with a clear message and nothing of it stays written, so the caller's RowSet still holds
+// every change. Callers merge() the RowSet after a successful apply.
 //
 // Names are compared case-free with one folding on both sides: the connection's lower() is replaced by
 // foldCase() (core/TextFold.h), and C++ code folds with the same function.
