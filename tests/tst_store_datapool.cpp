@@ -2,6 +2,7 @@
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -313,6 +314,63 @@ private slots:
         } catch (const QuelmarError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("新版程序")), qPrintable(e.message()));
         }
+    }
+
+    // User names are unique whatever their letter case, in the schema itself; a database of the first version
+    // whose names already differ only in case is migrated and keeps both.
+    void userNamesUniqueWhateverTheirCase()
+    {
+        ProgramFolderFixture f;
+        f.addUser(QStringLiteral("Änne"), QString(), 0);
+        for (const QString& twin : {QStringLiteral("admin"), QStringLiteral("ÄNNE"), QStringLiteral("äNNE")}) {
+            const QString message = failureMessage([&] { f.addUser(twin, QString(), 0); });
+            QVERIFY2(message.contains(QStringLiteral("冲突")), qPrintable(message));
+        }
+        QCOMPARE(f.dm().GetCzyData().rows.size(), 2);
+        // A rename onto another user's name is refused too; onto one's own name in other letters it is fine.
+        RowSet rows;
+        rows.load(f.dm().GetCzyData());
+        const RowSet::RowId anne = rows.find(QStringLiteral("Änne"));
+        rows.setValue(anne, QStringLiteral("opName"), QStringLiteral("ADMIN"));
+        QVERIFY(failureMessage([&] { f.dm().ApplyCzyUpdates(rows.changeLog()); }).contains(QStringLiteral("冲突")));
+        rows.cancelUpdates();
+        rows.setValue(anne, QStringLiteral("opName"), QStringLiteral("ÄNNE"));
+        f.dm().ApplyCzyUpdates(rows.changeLog());
+
+        // The first version, with two names that differ only in case.
+        const QString file = f.dir() + QStringLiteral("/v1.mdb");
+        {
+            TDataPoolDM::CreateMainDatabase(file);
+            TDataPoolDM v(file);
+            QSqlQuery q(v.database());
+            for (const char* sql : {"DROP TRIGGER czyFoldInsert", "DROP TRIGGER czyFoldRename", "DROP INDEX czyNameFold",
+                                    "ALTER TABLE czy DROP COLUMN opNameFold", "DROP TABLE WorkJournal",
+                                    "INSERT INTO czy (opName, opType) VALUES ('ADMIN', 0)", "PRAGMA user_version = 1"})
+                QVERIFY2(q.exec(QString::fromLatin1(sql)), sql);
+        }
+        TDataPoolDM migrated(file);
+        QCOMPARE(migrated.schemaVersion(), TDataPoolDM::SchemaVersion);
+        QVERIFY(migrated.UserExists(QStringLiteral("admin"), QString()));
+        QCOMPARE(migrated.GetCzyData().rows.size(), 2);
+        RowSet more;
+        more.load(migrated.GetCzyData());
+        more.append({{QStringLiteral("opName"), QStringLiteral("Admin")}, {QStringLiteral("opType"), 0}});
+        QVERIFY(failureMessage([&] { migrated.ApplyCzyUpdates(more.changeLog()); }).contains(QStringLiteral("冲突")));
+    }
+
+    // Engine failures read as what happened and what to do, with the engine's words after them.
+    void engineMessagesInChinese()
+    {
+        ProgramFolderFixture f;
+        f.dm().setBusyTimeout(20);
+        TDataPoolDM other(f.paths().DatabaseFile);
+        other.beginWrite();
+        const QString busy = failureMessage([&] { f.dm().SetLastUser(QStringLiteral("Admin")); });
+        QVERIFY2(busy.startsWith(QStringLiteral("数据库正被其他程序或用户写入")) && busy.contains(QStringLiteral("database is locked")),
+                 qPrintable(busy));
+        other.rollbackWrite();
+        f.dm().SetLastUser(QStringLiteral("Admin"));
+        QCOMPARE(f.dm().GetLastUser(), QStringLiteral("Admin"));
     }
 };
 
