@@ -1,8 +1,9 @@
 #include "store/DataPool.h"
 #include "core/QuelmarError.h"
 #include "core/PasswordHash.h"
-#include "core/TextFold.h"
+#include "store/DatabaseSchema.h"
 #include "store/FaultPoint.h"
+#include "store/SqlDialect.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -13,7 +14,11 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include <sqlite3.h>
+
+QString DatabaseErrorMessage(const QSqlError& error)
+{
+    return SqlDialect::sqlite().message(error);
+}
 
 namespace {
 
@@ -24,176 +29,12 @@ QString newConnectionName()
     return QStringLiteral("quelmar-dm-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
 }
 
-QString engineText(const QSqlError& e)
-{
-    const QString db = e.databaseText().trimmed();
-    return db.isEmpty() ? e.text().trimmed() : db;
-}
-
 } // namespace
-
-// What the user reads when the engine refuses: what happened and what to do, then the engine's own words.
-QString DatabaseErrorMessage(const QSqlError& e)
-{
-    bool ok = false;
-    const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
-    QString sentence;
-    switch (ok ? code : -1) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        sentence = QStringLiteral("数据库正被其他程序或用户写入，等待超时。请稍后再试。");
-        break;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        sentence = QStringLiteral("数据库文件已损坏。请从备份恢复数据库，或与管理员联系。");
-        break;
-    case SQLITE_FULL:
-        sentence = QStringLiteral("磁盘已满，无法写入数据库。请腾出磁盘空间后再试。");
-        break;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        sentence = QStringLiteral("数据库文件不可写入。请检查程序文件夹和数据库文件的权限。");
-        break;
-    case SQLITE_CANTOPEN:
-        sentence = QStringLiteral("无法打开数据库文件。请检查它是否存在、是否可以访问。");
-        break;
-    case SQLITE_IOERR:
-        sentence = QStringLiteral("读写数据库文件时出错（磁盘或网络故障）。请检查磁盘或网络后再试。");
-        break;
-    case SQLITE_CONSTRAINT:
-        sentence = QStringLiteral("要写入的数据与已有的记录冲突，没有写入任何内容。请刷新后再试。");
-        break;
-    default:
-        sentence = QStringLiteral("数据库操作失败，没有写入任何内容。请重试；若仍然失败，请与管理员联系。");
-        break;
-    }
-    const QString engine = engineText(e);
-    return engine.isEmpty() ? sentence : QStringLiteral("%1（%2）").arg(sentence, engine);
-}
 
 namespace {
 
-// lower() of the connection: the same folding as foldCase() in C++, for every letter.
-void foldCaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    if (argc != 1 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const void* text = sqlite3_value_text16(argv[0]);
-    const int bytes = sqlite3_value_bytes16(argv[0]);
-    const QString folded = foldCase(QString::fromUtf16(static_cast<const char16_t*>(text), bytes / 2));
-    sqlite3_result_text16(ctx, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
-}
-
-void registerFoldCase(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw QuelmarError(QStringLiteral("数据库驱动不是 SQLite，无法注册比较函数。"));
-    sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
-    if (!h || sqlite3_create_function_v2(h, "lower", 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
-                                         foldCaseFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw QuelmarError(QStringLiteral("无法在数据库连接上注册比较函数。"));
-}
-
-const QString nodeColumns = QStringLiteral(
-    "iPartIndex INTEGER, ItemID INTEGER PRIMARY KEY, Name VARCHAR(255), TypeID INTEGER, P_ItemID INTEGER, "
-    "iDir INTEGER, File_Name INTEGER, Ext VARCHAR(50), FillMode INTEGER");
-
-QString overviewColumns()
-{
-    QStringList cols;
-    for (int n = 1; n <= 18; ++n)
-        cols << QStringLiteral("s%1 VARCHAR(50)").arg(n);
-    return cols.join(QStringLiteral(", "));
-}
-
-QString fillRangeColumns()
-{
-    QStringList cols{QStringLiteral("ID INTEGER PRIMARY KEY")};
-    for (int n = 1; n <= 18; ++n)
-        cols << QStringLiteral("BeFilled%1 BOOLEAN").arg(n) << QStringLiteral("Row%1 VARCHAR(10)").arg(n)
-             << QStringLiteral("Col%1 VARCHAR(10)").arg(n);
-    return cols.join(QStringLiteral(", "));
-}
-
-// Version 1 of the main database. UserID holds a whole login name (50 characters); opPassword holds a password
-// hash string, hence 128.
-QStringList mainSchemaV1()
-{
-    return {
-        QStringLiteral("CREATE TABLE Moban (%1)").arg(nodeColumns),
-        QStringLiteral("CREATE TABLE ZiLiao (%1, UserID VARCHAR(50))").arg(nodeColumns),
-        QStringLiteral("CREATE TABLE GuiDang (%1, UserID VARCHAR(50))").arg(nodeColumns),
-        QStringLiteral("CREATE INDEX MobanParent ON Moban (P_ItemID, iPartIndex)"),
-        QStringLiteral("CREATE INDEX ZiLiaoParent ON ZiLiao (P_ItemID, iPartIndex)"),
-        QStringLiteral("CREATE INDEX GuiDangParent ON GuiDang (P_ItemID, iPartIndex)"),
-        QStringLiteral("CREATE INDEX MobanDir ON Moban (iDir)"),
-        QStringLiteral("CREATE INDEX ZiLiaoDir ON ZiLiao (iDir)"),
-        QStringLiteral("CREATE TABLE czy (opName VARCHAR(50) PRIMARY KEY, opFullName VARCHAR(50), "
-                       "opDes VARCHAR(255), opPassword VARCHAR(128), opType INTEGER)"),
-        QStringLiteral("CREATE TABLE lastczy (opName VARCHAR(50))"),
-        QStringLiteral("CREATE TABLE gcgk (ID INTEGER PRIMARY KEY, %1)").arg(overviewColumns()),
-        QStringLiteral("CREATE TABLE defaultgk (CZYID VARCHAR(50) PRIMARY KEY, %1)").arg(overviewColumns()),
-        QStringLiteral("CREATE TABLE HeadingFillRange (%1)").arg(fillRangeColumns()),
-        QStringLiteral("CREATE TABLE gkxx (ItemID INTEGER PRIMARY KEY, iSort INTEGER, Name VARCHAR(50), "
-                       "TypeID VARCHAR(50))"),
-        QStringLiteral("CREATE TABLE OwnerConfig (Opname VARCHAR(50) PRIMARY KEY, IsNormal BOOLEAN, "
-                       "FrmLeft INTEGER, FrmTop INTEGER, FrmWidth INTEGER, FrmHeight INTEGER, "
-                       "MPanelSize INTEGER, ZPanelSize INTEGER, GPanelSize INTEGER)"),
-    };
-}
-
-// Version 2: user names unique whatever their letter case (the folded name, kept by triggers through the
-// connection's lower(), which folds every letter), and the commit marks of the work journal (store/WorkJournal).
-QStringList schemaStepV2()
-{
-    return {
-        QStringLiteral("ALTER TABLE czy ADD COLUMN opNameFold VARCHAR(50)"),
-        QStringLiteral("CREATE UNIQUE INDEX czyNameFold ON czy (opNameFold)"),
-        QStringLiteral("CREATE TRIGGER czyFoldInsert AFTER INSERT ON czy BEGIN "
-                       "UPDATE czy SET opNameFold = lower(NEW.opName) WHERE rowid = NEW.rowid; END"),
-        QStringLiteral("CREATE TRIGGER czyFoldRename AFTER UPDATE OF opName ON czy BEGIN "
-                       "UPDATE czy SET opNameFold = lower(NEW.opName) WHERE rowid = NEW.rowid; END"),
-        QStringLiteral("CREATE TABLE WorkJournal (Token VARCHAR(40) PRIMARY KEY)"),
-    };
-}
-
-QStringList mainSeed()
-{
-    const QString node = QStringLiteral(
-        "INSERT INTO %1 (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, Ext, FillMode%2) "
-        "VALUES (%3)");
-    return {
-        node.arg(QStringLiteral("Moban"), QString(), QStringLiteral("0, 0, '模板库', 0, -1, 0, 0, '', 0")),
-        node.arg(QStringLiteral("Moban"), QString(), QStringLiteral("0, 1, '回收站', 2, 0, 0, 0, '', 0")),
-        node.arg(QStringLiteral("ZiLiao"), QStringLiteral(", UserID"),
-                 QStringLiteral("0, 0, '资料库', 0, -1, 0, 0, '', 0, 'Everyone'")),
-        node.arg(QStringLiteral("ZiLiao"), QStringLiteral(", UserID"),
-                 QStringLiteral("0, 1, '回收站', 2, 0, 0, 0, '', 0, 'Everyone'")),
-        node.arg(QStringLiteral("GuiDang"), QStringLiteral(", UserID"),
-                 QStringLiteral("0, 0, '档案库', 0, -1, 0, 0, '', 0, 'Everyone'")),
-        QStringLiteral("INSERT INTO czy (opName, opFullName, opDes, opPassword, opType) "
-                       "VALUES ('Admin', '系统管理员', '系统管理员，可以维护模板库和管理用户。', NULL, 1)"),
-        QStringLiteral("INSERT INTO OwnerConfig (Opname, IsNormal, FrmLeft, FrmTop, FrmWidth, FrmHeight, "
-                       "MPanelSize, ZPanelSize, GPanelSize) VALUES ('Admin', 1, 80, 40, 1024, 700, 220, 240, 180)"),
-        QStringLiteral("INSERT INTO defaultgk (CZYID) VALUES ('Admin')"),
-        QStringLiteral("INSERT INTO lastczy (opName) VALUES ('')"),
-    };
-}
-
-QStringList packageSchema()
-{
-    return {
-        QStringLiteral("CREATE TABLE bs (%1)").arg(nodeColumns),
-        QStringLiteral("CREATE TABLE hi (%1)").arg(fillRangeColumns()),
-        QStringLiteral("CREATE TABLE TreeHandle (HID INTEGER)"),
-    };
-}
-
 // Creates a database file from statements in one transaction, through a temporary file renamed at the end.
-void createDatabaseFile(const QString& path, const QStringList& statements, int userVersion)
+void createDatabaseFile(const QString& path, const QStringList& statements)
 {
     if (QFileInfo::exists(path))
         throw QuelmarError(QStringLiteral("数据库文件“%1”已经存在。").arg(path));
@@ -205,20 +46,18 @@ void createDatabaseFile(const QString& path, const QStringList& statements, int 
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(temp);
         if (!db.open()) {
-            failure = engineText(db.lastError());
+            failure = EngineText(db.lastError());
         } else {
             QSqlQuery q(db);
             db.transaction();
             for (const QString& sql : statements) {
                 if (!q.exec(sql)) {
-                    failure = engineText(q.lastError());
+                    failure = EngineText(q.lastError());
                     break;
                 }
             }
-            if (failure.isEmpty() && !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(userVersion)))
-                failure = engineText(q.lastError());
             if (failure.isEmpty() && !db.commit())
-                failure = engineText(db.lastError());
+                failure = EngineText(db.lastError());
             if (!failure.isEmpty())
                 db.rollback();
             q.finish();
@@ -257,15 +96,27 @@ QString keyText(const QVariant& v)
     return v.isNull() ? QStringLiteral("(空)") : v.toString();
 }
 
+// A row that another program removed or moved since this one read it.
+QString missingRowMessage(const QString& table, const QString& text, const QVariant& key)
+{
+    static const QStringList nodeTables{QStringLiteral("moban"), QStringLiteral("ziliao"), QStringLiteral("guidang")};
+    if (nodeTables.contains(table.toLower()))
+        return QStringLiteral("节点已被其他用户修改或删除，请刷新。");
+    return text.arg(table, keyText(key));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
 
-TDataPoolDM::TDataPoolDM(const QString& databaseFile) : m_file(databaseFile), m_connection(newConnectionName())
+TDataPoolDM::TDataPoolDM(const QString& databaseFile) : TDataPoolDM(DatabaseLocation::sqliteFile(databaseFile)) {}
+
+TDataPoolDM::TDataPoolDM(const DatabaseLocation& location)
+    : m_location(location), m_file(location.file), m_dialect(&SqlDialect::of(location.engine)),
+      m_connection(newConnectionName())
 {
     try {
         openConnection();
-        registerFunctions();
         checkSchema();
     } catch (...) {
         {
@@ -292,43 +143,80 @@ QSqlDatabase TDataPoolDM::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-void TDataPoolDM::openConnection()
+const SqlDialect& TDataPoolDM::dialect() const
 {
-    if (!QFileInfo(m_file).isFile())
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：文件不存在。").arg(m_file));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_file);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, DatabaseErrorMessage(db.lastError())));
-    // The first statement is where SQLite notices a file that is not a database.
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_file, DatabaseErrorMessage(q.lastError())));
-    q.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    // A package database is always a file of its own.
+    return m_active.isEmpty() ? *m_dialect : SqlDialect::sqlite();
 }
 
-void TDataPoolDM::registerFunctions()
+QString TDataPoolDM::errorMessage(const QSqlError& error) const
 {
-    registerFoldCase(database());
+    return dialect().message(error);
+}
+
+void TDataPoolDM::openConnection()
+{
+    if (!m_location.isServer() && !QFileInfo(m_file).isFile())
+        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：文件不存在。").arg(m_file));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connection);
+        if (!db.isValid())
+            throw QuelmarError(QStringLiteral("无法打开数据库“%1”：缺少数据库驱动 %2。")
+                                   .arg(m_location.displayName(), m_dialect->driverName()));
+    }
+    connectNow();
+}
+
+void TDataPoolDM::connectNow()
+{
+    QSqlDatabase db = database();
+    m_dialect->configure(db, m_location, m_busyTimeout);
+    if (!db.open())
+        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_location.displayName(), m_dialect->message(db.lastError())));
+    m_dialect->prepare(db, m_location, m_busyTimeout);
+}
+
+// After the server went away (stopped, network broken) the next statement outside a transaction opens the
+// connection again, so the program works again once the server is back.
+void TDataPoolDM::reconnectIfLost()
+{
+    if (!m_connectionLost || m_writeOpen || !m_active.isEmpty())
+        return;
+    m_writeStatements.clear();
+    {
+        QSqlDatabase db = database();
+        db.close();
+    }
+    connectNow();
+    m_connectionLost = false;
+}
+
+QuelmarError TDataPoolDM::failure(const QSqlError& error)
+{
+    if (m_active.isEmpty() && m_dialect->isConnectionLost(error))
+        m_connectionLost = true;
+    return QuelmarError(errorMessage(error));
 }
 
 int TDataPoolDM::schemaVersion() const
 {
-    QSqlQuery q(database());
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return 0;
-    return q.value(0).toInt();
+    QSqlDatabase db = database();
+    return m_dialect->schemaVersion(db);
 }
 
 void TDataPoolDM::checkSchema()
 {
-    const int version = schemaVersion();
-    if (version == 0 || !database().tables().contains(QStringLiteral("czy")))
+    QSqlDatabase db = database();
+    const int version = m_dialect->schemaVersion(db);
+    if (version == 0 || !m_dialect->hasMainTables(db)) {
+        if (m_location.isServer())
+            throw QuelmarError(QStringLiteral("“%1”中没有本系统的数据表。请先用 quelmar-cli init --server 建立。")
+                                   .arg(m_location.displayName()));
         throw QuelmarError(QStringLiteral("无法打开数据库“%1”：不是本系统的数据库文件。").arg(m_file));
+    }
     if (version > SchemaVersion)
         throw QuelmarError(QStringLiteral("数据库“%1”的版本（%2）高于本程序支持的版本（%3），请使用新版程序。")
-                               .arg(m_file)
+                               .arg(m_location.displayName())
                                .arg(version)
                                .arg(SchemaVersion));
     if (version < SchemaVersion)
@@ -340,36 +228,85 @@ void TDataPoolDM::migrate(int fromVersion)
 {
     for (int v = fromVersion; v < SchemaVersion; ++v) {
         WriteScope scope(*this);
-        // Another program may have migrated the file while this one waited for the write lock.
+        // Another program may have migrated the database while this one waited for the write lock.
         if (schemaVersion() > v) {
             scope.commit();
             continue;
         }
         switch (v) {
         case 1:
-            for (const QString& sql : schemaStepV2())
+            for (const QString& sql : DatabaseSchema::stepV2(m_location.engine))
                 run(sql);
             // Names that already differ only in letter case keep working: the first keeps the folded name, the
             // others stay without one until they are renamed; any new name is checked against all folded names.
-            run(QStringLiteral("UPDATE czy SET opNameFold = lower(opName) WHERE rowid IN "
-                               "(SELECT MIN(rowid) FROM czy GROUP BY lower(opName))"));
+            run(DatabaseSchema::stepV2FillFold());
             break;
         default:
             throw QuelmarError(QStringLiteral("不知道如何升级版本 %1 的数据库。").arg(v));
         }
-        run(QStringLiteral("PRAGMA user_version = %1").arg(v + 1));
+        for (const QString& sql : m_dialect->setSchemaVersion(v + 1))
+            run(sql);
         scope.commit();
     }
 }
 
+QStringList TDataPoolDM::mainDatabaseStatements(DatabaseLocation::Engine engine)
+{
+    return DatabaseSchema::mainTablesV1() + DatabaseSchema::stepV2(engine) + DatabaseSchema::mainSeed()
+         + SqlDialect::of(engine).setSchemaVersion(SchemaVersion);
+}
+
 void TDataPoolDM::CreateMainDatabase(const QString& path)
 {
-    createDatabaseFile(path, mainSchemaV1() + schemaStepV2() + mainSeed(), SchemaVersion);
+    createDatabaseFile(path, mainDatabaseStatements(DatabaseLocation::Engine::Sqlite));
 }
 
 void TDataPoolDM::CreateBlankPackageFile(const QString& path)
 {
-    createDatabaseFile(path, packageSchema(), 1);
+    createDatabaseFile(path, DatabaseSchema::packageTables() + SqlDialect::sqlite().setSchemaVersion(1));
+}
+
+void TDataPoolDM::CreateServerDatabase(const DatabaseLocation& location)
+{
+    if (!location.isServer())
+        throw QuelmarError(QStringLiteral("不是数据库服务器的地址。"));
+    const QString name = newConnectionName();
+    const SqlDialect& d = SqlDialect::postgres();
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(d.driverName(), name);
+        DatabaseLocation bare = location;
+        bare.schema.clear();   // the schema may not be there yet
+        d.configure(db, bare, 5000);
+        try {
+            if (!db.open())
+                throw QuelmarError(QStringLiteral("无法连接“%1”：%2").arg(location.displayName(), d.message(db.lastError())));
+            d.prepare(db, bare, 5000);
+            QSqlQuery q(db);
+            const auto exec = [&](const QString& sql) {
+                if (!q.exec(sql))
+                    throw QuelmarError(QStringLiteral("在“%1”中建立数据表失败：%2").arg(location.displayName(), d.message(q.lastError())));
+            };
+            exec(QStringLiteral("BEGIN"));
+            if (!location.schema.isEmpty()) {
+                const QString quoted = QStringLiteral("\"%1\"").arg(QString(location.schema).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+                exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + quoted);
+                exec(QStringLiteral("SET LOCAL search_path TO ") + quoted);
+            }
+            if (d.hasMainTables(db))
+                throw QuelmarError(QStringLiteral("“%1”中已经有本系统的数据表，不能再次建立。").arg(location.displayName()));
+            for (const QString& sql : mainDatabaseStatements(DatabaseLocation::Engine::Postgres))
+                exec(sql);
+            exec(QStringLiteral("COMMIT"));
+        } catch (const QuelmarError& e) {
+            failure = e.message();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty())
+        throw QuelmarError(failure);
 }
 
 QString TDataPoolDM::keyColumnOf(const QString& table)
@@ -402,14 +339,15 @@ QSqlDatabase TDataPoolDM::active() const
 
 QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
 {
+    reconnectIfLost();
     QSqlQuery q(active());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
+        throw failure(q.lastError());
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params.at(i));
     if (!q.exec())
-        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
+        throw failure(q.lastError());
     return q;
 }
 
@@ -418,22 +356,23 @@ QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
 int TDataPoolDM::runWrite(const QString& sql, const QVariantList& params)
 {
     FaultPoint("row");
+    reconnectIfLost();
     QSqlDatabase db = active();
     auto it = m_writeStatements.find(sql);
     if (it == m_writeStatements.end()) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.prepare(sql))
-            throw QuelmarError(DatabaseErrorMessage(q.lastError()));
+            throw failure(q.lastError());
         it = m_writeStatements.insert(sql, q);
     }
     QSqlQuery& q = it.value();
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params.at(i));
     if (!q.exec()) {
-        const QString message = DatabaseErrorMessage(q.lastError());
+        const QuelmarError error = failure(q.lastError());
         q.finish();
-        throw QuelmarError(message);
+        throw error;
     }
     const int affected = q.numRowsAffected();
     q.finish();
@@ -453,12 +392,13 @@ DataPacket TDataPoolDM::fetch(const QString& table, const QString& sql, const QV
     packet.keyColumn = keyColumnOf(table);
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
-        packet.columns << rec.fieldName(i);
+        packet.columns << DatabaseSchema::canonicalColumn(table, rec.fieldName(i));
+    const SqlDialect& d = dialect();
     while (q.next()) {
         QVariantList row;
         row.reserve(rec.count());
         for (int i = 0; i < rec.count(); ++i)
-            row << q.value(i);
+            row << d.fetchedValue(q.value(i));
         packet.rows << row;
     }
     return packet;
@@ -468,14 +408,18 @@ void TDataPoolDM::writeChange(const QString& table, const QString& key, const QS
                               const RowChange& c)
 {
     const int keyIndex = int(columns.indexOf(key));
+    const SqlDialect& d = dialect();
     switch (c.kind) {
     case RowChange::Kind::Insert: {
         QStringList marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
+        QVariantList values;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
             marks << QStringLiteral("?");
+            values << d.bindValue(table, columns.at(i), c.newValues.value(i));
+        }
         runWrite(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                      .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                 c.newValues);
+                 values);
         return;
     }
     case RowChange::Kind::Modify: {
@@ -487,7 +431,7 @@ void TDataPoolDM::writeChange(const QString& table, const QString& key, const QS
             if (o.isNull() == n.isNull() && o == n)
                 continue;
             sets << columns.at(i) + QStringLiteral(" = ?");
-            params << n;
+            params << d.bindValue(table, columns.at(i), n);
         }
         if (sets.isEmpty())
             return;
@@ -496,16 +440,16 @@ void TDataPoolDM::writeChange(const QString& table, const QString& key, const QS
                                           .arg(table, sets.join(QStringLiteral(", ")), key),
                                       params);
         if (affected < 1)
-            throw QuelmarError(QStringLiteral("无法写入表 %1 中关键字为“%2”的记录：该记录已不存在。")
-                                   .arg(table, keyText(c.oldValues.value(keyIndex))));
+            throw QuelmarError(missingRowMessage(table, QStringLiteral("无法写入表 %1 中关键字为“%2”的记录：该记录已不存在。"),
+                                                 c.oldValues.value(keyIndex)));
         return;
     }
     case RowChange::Kind::Delete: {
         const int affected = runWrite(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, key),
                                       {c.oldValues.value(keyIndex)});
         if (affected < 1)
-            throw QuelmarError(QStringLiteral("无法删除表 %1 中关键字为“%2”的记录：该记录已不存在。")
-                                   .arg(table, keyText(c.oldValues.value(keyIndex))));
+            throw QuelmarError(missingRowMessage(table, QStringLiteral("无法删除表 %1 中关键字为“%2”的记录：该记录已不存在。"),
+                                                 c.oldValues.value(keyIndex)));
         return;
     }
     }
@@ -535,25 +479,30 @@ void TDataPoolDM::exec(QSqlDatabase db, const QString& sql)
 {
     QSqlQuery q(db);
     if (!q.exec(sql))
-        throw QuelmarError(DatabaseErrorMessage(q.lastError()));
+        throw failure(q.lastError());
 }
 
 void TDataPoolDM::beginWrite()
 {
     if (m_writeOpen)
         throw QuelmarError(QStringLiteral("数据库写入事务已经开始。"));
+    reconnectIfLost();
+    const SqlDialect& d = dialect();
     QSqlDatabase db = active();
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+    const QStringList statements = d.beginWrite();
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        if (q.exec(statements.at(i)))
+            continue;
         const QSqlError e = q.lastError();
-        bool ok = false;
-        const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
-        if (ok && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
+        if (i > 0)
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        if (d.isBusy(e))
             throw QuelmarError(QStringLiteral("数据库正被其他程序或用户写入，等待 %1 秒后仍未轮到本操作，没有做任何改动。"
                                               "请稍后再试。（%2）")
                                    .arg(m_busyTimeout / 1000.0, 0, 'g', 3)
-                                   .arg(engineText(e)));
-        throw QuelmarError(DatabaseErrorMessage(e));
+                                   .arg(EngineText(e)));
+        throw failure(e);
     }
     m_writeOpen = true;
 }
@@ -565,9 +514,9 @@ void TDataPoolDM::commitWrite()
     FaultPoint("commit");
     QSqlQuery q(active());
     if (!q.exec(QStringLiteral("COMMIT"))) {
-        const QString message = DatabaseErrorMessage(q.lastError());
+        const QuelmarError error = failure(q.lastError());
         rollbackWrite();
-        throw QuelmarError(message);
+        throw error;
     }
     m_writeOpen = false;
 }
@@ -613,7 +562,7 @@ void TDataPoolDM::setBusyTimeout(int milliseconds)
 {
     m_busyTimeout = milliseconds;
     QSqlQuery q(database());
-    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(milliseconds));
+    q.exec(m_dialect->busyTimeout(milliseconds));
 }
 
 TDataPoolDM::WriteScope::WriteScope(TDataPoolDM& dm) : m_dm(dm), m_nested(dm.m_writeOpen)
@@ -709,9 +658,9 @@ void TDataPoolDM::ApplyMobanUpdates(const ChangeLog& log)
 DataPacket TDataPoolDM::GetZiLiaoData(const QString& userName)
 {
     return fetch(QStringLiteral("ZiLiao"),
-                 QStringLiteral("SELECT * FROM ZiLiao WHERE lower(UserID) = ? OR UserID = 'Everyone' "
+                 QStringLiteral("SELECT * FROM ZiLiao WHERE lower(UserID) = lower(?) OR UserID = 'Everyone' "
                                 "ORDER BY P_ItemID, iPartIndex"),
-                 {foldCase(userName)});
+                 {userName});
 }
 
 void TDataPoolDM::ApplyZiLiaoUpdates(const QString&, const ChangeLog& log)
@@ -723,9 +672,9 @@ void TDataPoolDM::ApplyZiLiaoUpdates(const QString&, const ChangeLog& log)
 DataPacket TDataPoolDM::GetGuiDangData(const QString& userName)
 {
     return fetch(QStringLiteral("GuiDang"),
-                 QStringLiteral("SELECT * FROM GuiDang WHERE lower(UserID) = ? OR UserID = 'Everyone' "
+                 QStringLiteral("SELECT * FROM GuiDang WHERE lower(UserID) = lower(?) OR UserID = 'Everyone' "
                                 "ORDER BY P_ItemID, iPartIndex"),
-                 {foldCase(userName)});
+                 {userName});
 }
 
 void TDataPoolDM::ApplyGuiDangUpdates(const QString&, const ChangeLog& log)
@@ -765,8 +714,8 @@ void TDataPoolDM::ApplyGcgkUpdates(int, const ChangeLog& log)
 
 DataPacket TDataPoolDM::GetOwnerConfigData(const QString& userName)
 {
-    return fetch(QStringLiteral("OwnerConfig"), QStringLiteral("SELECT * FROM OwnerConfig WHERE lower(Opname) = ?"),
-                 {foldCase(userName)});
+    return fetch(QStringLiteral("OwnerConfig"), QStringLiteral("SELECT * FROM OwnerConfig WHERE lower(Opname) = lower(?)"),
+                 {userName});
 }
 
 void TDataPoolDM::ApplyOwnerConfigUpdates(const QString&, const ChangeLog& log)
@@ -787,8 +736,8 @@ void TDataPoolDM::ApplyHeadingFillRangeUpdates(int, const ChangeLog& log)
 
 DataPacket TDataPoolDM::GetDefaultGkData(const QString& userName)
 {
-    return fetch(QStringLiteral("defaultgk"), QStringLiteral("SELECT * FROM defaultgk WHERE lower(CZYID) = ?"),
-                 {foldCase(userName)});
+    return fetch(QStringLiteral("defaultgk"), QStringLiteral("SELECT * FROM defaultgk WHERE lower(CZYID) = lower(?)"),
+                 {userName});
 }
 
 void TDataPoolDM::ApplyDefaultGkUpdates(const QString&, const ChangeLog& log)
@@ -900,7 +849,7 @@ bool TDataPoolDM::IsProjectDir(int dirNo)
 bool TDataPoolDM::UserExists(const QString& name, const QString& password)
 {
     // Passwords are salted hashes, so the match is made here rather than in the statement.
-    QSqlQuery q = run(QStringLiteral("SELECT opPassword FROM czy WHERE lower(opName) = ?"), {foldCase(name)});
+    QSqlQuery q = run(QStringLiteral("SELECT opPassword FROM czy WHERE lower(opName) = lower(?)"), {name});
     while (q.next())
         if (PasswordHash::matches(q.value(0).toString(), password))
             return true;
@@ -909,7 +858,7 @@ bool TDataPoolDM::UserExists(const QString& name, const QString& password)
 
 int TDataPoolDM::GetUserType(const QString& name)
 {
-    QSqlQuery q = run(QStringLiteral("SELECT opType FROM czy WHERE lower(opName) = ?"), {foldCase(name)});
+    QSqlQuery q = run(QStringLiteral("SELECT opType FROM czy WHERE lower(opName) = lower(?)"), {name});
     if (!q.next() || q.value(0).isNull())
         return -1;
     return q.value(0).toInt();
@@ -972,7 +921,7 @@ auto TDataPoolDM::withPackage(const QString& path, bool mustExist, F&& body)
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open())
-            throw QuelmarError(QStringLiteral("无法打开包数据库“%1”：%2").arg(path, engineText(db.lastError())));
+            throw QuelmarError(QStringLiteral("无法打开包数据库“%1”：%2").arg(path, EngineText(db.lastError())));
         if (!db.tables().contains(QStringLiteral("TreeHandle")))
             throw QuelmarError(QStringLiteral("“%1”不是交换包数据库。").arg(path));
     }

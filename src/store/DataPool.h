@@ -1,4 +1,5 @@
 #pragma once
+#include "store/DatabaseLocation.h"
 #include "store/RowSet.h"
 
 #include <QHash>
@@ -22,6 +23,9 @@
 //
 // Names are compared case-free with one folding on both sides: the connection's lower() is replaced by
 // foldCase() (core/TextFold.h), and C++ code folds with the same function.
+class QSqlError;
+class QuelmarError;
+class SqlDialect;
 class WriteUnit;
 
 class TDataPoolDM {
@@ -32,11 +36,16 @@ public:
     // Opens the main database (each instance on a connection of its own). Fails with the engine's message when the
     // file is missing or is not a database of this system.
     explicit TDataPoolDM(const QString& databaseFile);
+    // Opens the database where the location says: a file, or a PostgreSQL server (team mode).
+    explicit TDataPoolDM(const DatabaseLocation& location);
     ~TDataPoolDM();
     TDataPoolDM(const TDataPoolDM&) = delete;
     TDataPoolDM& operator=(const TDataPoolDM&) = delete;
 
+    // The SQLite file (empty in team mode).
     const QString& databaseFile() const { return m_file; }
+    const DatabaseLocation& location() const { return m_location; }
+    bool isServer() const { return m_location.isServer(); }
     // How long a statement waits for another program's write lock (5 s unless set).
     void setBusyTimeout(int milliseconds);
     int busyTimeout() const { return m_busyTimeout; }
@@ -60,6 +69,9 @@ public:
     static void CreateMainDatabase(const QString& path);
     // A new empty package database (tables bs, hi, TreeHandle).
     static void CreateBlankPackageFile(const QString& path);
+    // The tables and start-up rows in an empty database of a PostgreSQL server (in the location's schema, made
+    // when missing), in one transaction. Refuses a database that already holds them.
+    static void CreateServerDatabase(const DatabaseLocation& location);
 
     // --- fetches and applies ---
     DataPacket GetMobanData();
@@ -149,6 +161,13 @@ private:
         QString m_name;
     };
     void exec(QSqlDatabase db, const QString& sql);
+    static QStringList mainDatabaseStatements(DatabaseLocation::Engine engine);
+    const SqlDialect& dialect() const;
+    QString errorMessage(const QSqlError& error) const;
+    // The failure to throw for an engine error (notes a lost connection, to be opened again).
+    QuelmarError failure(const QSqlError& error);
+    void connectNow();
+    void reconnectIfLost();
 
     using Hook = std::function<void(const RowChange& change, const QStringList& columns)>;
 
@@ -156,7 +175,6 @@ private:
     template <typename F>
     auto withPackage(const QString& path, bool mustExist, F&& body);
     void openConnection();
-    void registerFunctions();
     void checkSchema();
     void migrate(int fromVersion);
 
@@ -171,11 +189,14 @@ private:
     void mobanAfterUpdateRecord(const RowChange& change, const QStringList& columns);
     void ziLiaoAfterUpdateRecord(const RowChange& change, const QStringList& columns);
 
+    DatabaseLocation m_location;
     QString m_file;
+    const SqlDialect* m_dialect;
     QString m_connection;
     QString m_active;
     QHash<QString, QSqlQuery> m_writeStatements;   // by SQL text, on the active connection
     bool m_writeOpen = false;
+    bool m_connectionLost = false;
     friend class WriteUnit;
     WriteUnit* m_unit = nullptr;   // the operation whose write transaction is open
     int m_savepoints = 0;
