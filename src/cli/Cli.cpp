@@ -118,7 +118,8 @@ namespace {
 QString helpText()
 {
     QString text = QStringLiteral(
-        "用法: quelmar-cli [--dir 程序目录] [--user 用户名] [--password 口令] [--json] 命令 [参数...]\n\n命令:\n");
+        "用法: quelmar-cli [--dir 程序目录] [--db postgresql://用户@主机:端口/数据库] [--user 用户名] [--password 口令] "
+        "[--json] 命令 [参数...]\n\n命令:\n");
     for (const CliCommand* c : CliRegistry::instance().all())
         text += QStringLiteral("  %1 %2\n      %3\n").arg(c->name, c->usage, c->summary);
     return text;
@@ -134,7 +135,8 @@ void parseArguments(const QStringList& arguments, CliContext& ctx, const CliComm
     o.user = env.value(QStringLiteral("QUELMAR_USER"), QStringLiteral("Admin"));
     o.password = env.value(QStringLiteral("QUELMAR_PASSWORD"));
 
-    QSet<QString> valueOptions{QStringLiteral("dir"), QStringLiteral("user"), QStringLiteral("password")};
+    QSet<QString> valueOptions{QStringLiteral("dir"), QStringLiteral("user"), QStringLiteral("password"),
+                               QStringLiteral("db")};
     for (const CliCommand* c : CliRegistry::instance().all())
         for (const QString& v : c->valueOptions)
             valueOptions.insert(v);
@@ -167,6 +169,8 @@ void parseArguments(const QStringList& arguments, CliContext& ctx, const CliComm
             o.user = *value;
         else if (name == QLatin1String("password") && value)
             o.password = *value;
+        else if (name == QLatin1String("db") && value)
+            o.db = *value;
         else if (name == QLatin1String("json") && !value)
             o.json = true;
         else if (name == QLatin1String("yes") && !value)

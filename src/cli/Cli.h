@@ -24,6 +24,7 @@ struct CliOptions {
     QString dir;                          // --dir, else $QUELMAR_DIR, else the current folder
     QString user;                         // --user, else $QUELMAR_USER, else "Admin"
     QString password;                     // --password, else $QUELMAR_PASSWORD, else empty
+    QString db;                           // --db postgresql://...: the database elsewhere than the folder says
     bool json = false;                    // --json
     bool yes = false;                     // --yes: answer yes to every question
     QHash<QString, QStringList> values;   // the command's own options with a value (repeatable)

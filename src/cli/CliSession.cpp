@@ -5,8 +5,8 @@
 
 CliSession::CliSession(CliContext& ctx) : m_ctx(ctx)
 {
-    m_paths = CheckInstallation(ctx.opt.dir);
-    m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
+    m_paths = CheckInstallation(ctx.opt.dir, !ctx.opt.db.isEmpty());
+    m_dm = std::make_unique<TDataPoolDM>(ProgramDatabase(m_paths, ctx.opt.db));
     RecoverInterruptedWork(*m_dm, m_paths);
     if (!TryLogin(*m_dm, ctx.opt.user, ctx.opt.password, m_login, false))
         throw QuelmarError(LoginFailedMessage());

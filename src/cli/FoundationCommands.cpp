@@ -4,6 +4,9 @@
 #include "projects/SampleTemplate.h"
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
+#include "core/Prompter.h"
+
+#include <QFileInfo>
 #include "trees/NodeKinds.h"
 
 #include <QDir>
@@ -14,10 +17,14 @@ namespace {
 
 int runInit(CliContext& ctx)
 {
-    const AppPaths p = CreateProgramFolder(ctx.arg(0, "DIR"));
+    const QString server = ctx.value(QStringLiteral("server"));
+    const DatabaseLocation location =
+        server.isEmpty() ? DatabaseLocation() : DatabaseLocation::fromUrl(server);
+    const AppPaths p = server.isEmpty() ? CreateProgramFolder(ctx.arg(0, "DIR"))
+                                        : CreateProgramFolder(ctx.arg(0, "DIR"), location);
     const bool sample = ctx.flag(QStringLiteral("sample"));
     if (sample) {
-        TDataPoolDM dm(p.DatabaseFile);
+        TDataPoolDM dm(ProgramDatabase(p));
         AddSampleTemplate(dm, p);
     }
     if (ctx.opt.json) {
@@ -26,6 +33,8 @@ int runInit(CliContext& ctx)
         return 0;
     }
     ctx.print(QStringLiteral("已创建程序目录：%1").arg(QDir::toNativeSeparators(p.AppDir)));
+    if (!server.isEmpty())
+        ctx.print(QStringLiteral("数据库在%1（连接文件 server.ini）。").arg(location.displayName()));
     if (sample)
         ctx.print(QStringLiteral("已添加示例模板：%1").arg(SampleTemplateName()));
     ctx.print(QStringLiteral("首次登录请使用用户名 Admin，密码为空。"));
@@ -86,10 +95,11 @@ CliCommand initCommandSpec()
 {
     CliCommand c;
     c.name = QStringLiteral("init");
-    c.usage = QStringLiteral("DIR [--sample]");
-    c.summary = QStringLiteral("创建新的程序目录（数据库、表格目录、空白表格、说明文件）");
+    c.usage = QStringLiteral("DIR [--sample] [--server postgresql://用户@主机:端口/数据库]");
+    c.summary = QStringLiteral("创建新的程序目录（数据库、表格目录、空白表格、说明文件）；--server：数据库建在服务器上（多人合用）");
     c.needsLogin = false;
     c.flagOptions = {QStringLiteral("sample")};
+    c.valueOptions = {QStringLiteral("server")};
     c.minArgs = 1;
     c.maxArgs = 1;
     c.run = runInit;
@@ -118,7 +128,43 @@ CliCommand treeCommandSpec()
     return c;
 }
 
+// Moves a single-user folder's database onto a server: every table in one transaction, then "server.ini".
+int runDbPush(CliContext& ctx)
+{
+    const QString server = ctx.value(QStringLiteral("server"));
+    if (server.isEmpty())
+        throw CliUsageError(QStringLiteral("需要 --server postgresql://用户@主机:端口/数据库"));
+    const DatabaseLocation location = DatabaseLocation::fromUrl(server);
+    const AppPaths p = CheckInstallation(ctx.arg(0, "DIR"));
+    if (QFileInfo::exists(p.ServerFile))
+        throw QuelmarError(QStringLiteral("“%1”已经使用数据库服务器（server.ini）。").arg(QDir::toNativeSeparators(p.AppDir)));
+    TDataPoolDM dm(p.DatabaseFile);
+    ProgressScope progress(ctx.prompter);
+    dm.PushToServer(location, [&](const QString& table, qsizetype done, qsizetype total) {
+        progress.step(QStringLiteral("复制表 %1").arg(table), done, total);
+    });
+    location.writeServerFile(p.ServerFile);
+    ctx.print(QStringLiteral("已把数据库复制到%1；程序目录从此使用服务器（server.ini）。原来的 vesk.mdb 保留未动。")
+                  .arg(location.displayName()));
+    return 0;
+}
+
+CliCommand dbPushCommandSpec()
+{
+    CliCommand c;
+    c.name = QStringLiteral("db push");
+    c.usage = QStringLiteral("DIR --server postgresql://用户@主机:端口/数据库");
+    c.summary = QStringLiteral("把单机程序目录的数据库整个复制到数据库服务器上的空数据库，从此多人合用");
+    c.needsLogin = false;
+    c.valueOptions = {QStringLiteral("server")};
+    c.minArgs = 1;
+    c.maxArgs = 1;
+    c.run = runDbPush;
+    return c;
+}
+
 CliRegistrar initCommand(initCommandSpec());
+CliRegistrar dbPushCommand(dbPushCommandSpec());
 CliRegistrar loginCommand(loginCommandSpec());
 CliRegistrar treeCommand(treeCommandSpec());
 

@@ -20,6 +20,7 @@ AppPaths AppPaths::forDir(const QString& dir)
     AppPaths p;
     p.AppDir = withSeparator(QDir::cleanPath(QDir(dir).absolutePath()));
     p.DatabaseFile = p.AppDir + QStringLiteral("vesk.mdb");
+    p.ServerFile = p.AppDir + QStringLiteral("server.ini");
     p.ProTablesDir = p.AppDir + QStringLiteral("ProTables/");
     p.SysTablesDir = p.AppDir + QStringLiteral("SysTables/");
     p.BlankTableFile = p.AppDir + QStringLiteral("Book1.cll");
@@ -40,10 +41,11 @@ QString AppPaths::ZiLiaoFolderPath(int iDir) const
     return ProTablesDir + QString::number(iDir) + QLatin1Char('/');
 }
 
-AppPaths CheckInstallation(const QString& dir)
+AppPaths CheckInstallation(const QString& dir, bool databaseElsewhere)
 {
     const AppPaths p = AppPaths::forDir(dir);
-    if (!QFileInfo(p.DatabaseFile).isFile())
+    // In team mode the folder holds the server's connection file instead of the database.
+    if (!databaseElsewhere && !QFileInfo(p.DatabaseFile).isFile() && !QFileInfo(p.ServerFile).isFile())
         throw QuelmarError(QStringLiteral("系统数据库文件不存在？"));
 
     // The path messages are the program's own wording: only the first has no blank before the closing mark.

@@ -5,6 +5,7 @@
 struct AppPaths {
     QString AppDir;            // the program folder
     QString DatabaseFile;      // AppDir + "vesk.mdb"
+    QString ServerFile;        // AppDir + "server.ini": in team mode, where the database server is
     QString ProTablesDir;      // AppDir + "ProTables/": files of the project library (and the archive's references)
     QString SysTablesDir;      // AppDir + "SysTables/": files of the template library
     QString BlankTableFile;    // AppDir + "Book1.cll"
@@ -22,7 +23,8 @@ struct AppPaths {
     QString ZiLiaoFolderPath(int iDir) const;
 };
 
-// The start-up checks of a program folder, in order: the database file, then ProTables, SysTables, the blank table
+// The start-up checks of a program folder, in order: the database file (or, in team mode, the server's connection
+// file; neither is needed when the database is given elsewhere, by --db), then ProTables, SysTables, the blank table
 // file, the blank package file, Temp and the readme. The first missing item fails with its message. Returns the
 // paths. The desktop program and the CLI both run it before they open the database.
-AppPaths CheckInstallation(const QString& dir);
+AppPaths CheckInstallation(const QString& dir, bool databaseElsewhere = false);

@@ -266,7 +266,10 @@ void TDataPoolDM::CreateBlankPackageFile(const QString& path)
     createDatabaseFile(path, DatabaseSchema::packageTables() + SqlDialect::sqlite().setSchemaVersion(1));
 }
 
-void TDataPoolDM::CreateServerDatabase(const DatabaseLocation& location)
+// Runs `fill` in one transaction on a fresh connection to the server, in the location's schema (made when
+// missing), after checking that the schema holds none of the program's tables.
+void TDataPoolDM::onEmptyServer(const DatabaseLocation& location,
+                                const std::function<void(const std::function<void(const QString&, const QVariantList&)>&)>& fill)
 {
     if (!location.isServer())
         throw QuelmarError(QStringLiteral("不是数据库服务器的地址。"));
@@ -279,25 +282,35 @@ void TDataPoolDM::CreateServerDatabase(const DatabaseLocation& location)
         bare.schema.clear();   // the schema may not be there yet
         d.configure(db, bare, 5000);
         try {
+            if (!db.isValid())
+                throw QuelmarError(QStringLiteral("缺少数据库驱动 %1。").arg(d.driverName()));
             if (!db.open())
                 throw QuelmarError(QStringLiteral("无法连接“%1”：%2").arg(location.displayName(), d.message(db.lastError())));
             d.prepare(db, bare, 5000);
             QSqlQuery q(db);
-            const auto exec = [&](const QString& sql) {
-                if (!q.exec(sql))
-                    throw QuelmarError(QStringLiteral("在“%1”中建立数据表失败：%2").arg(location.displayName(), d.message(q.lastError())));
+            const auto exec = [&](const QString& sql, const QVariantList& params) {
+                bool ok = false;
+                if (params.isEmpty()) {
+                    ok = q.exec(sql);
+                } else if (q.prepare(sql)) {
+                    for (int i = 0; i < params.size(); ++i)
+                        q.bindValue(i, params.at(i));
+                    ok = q.exec();
+                }
+                if (!ok)
+                    throw QuelmarError(QStringLiteral("写入“%1”失败，没有写入任何内容：%2").arg(location.displayName(), d.message(q.lastError())));
             };
-            exec(QStringLiteral("BEGIN"));
+            exec(QStringLiteral("BEGIN"), {});
             if (!location.schema.isEmpty()) {
-                const QString quoted = QStringLiteral("\"%1\"").arg(QString(location.schema).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
-                exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + quoted);
-                exec(QStringLiteral("SET LOCAL search_path TO ") + quoted);
+                const QString quoted =
+                    QStringLiteral("\"%1\"").arg(QString(location.schema).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+                exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS ") + quoted, {});
+                exec(QStringLiteral("SET LOCAL search_path TO ") + quoted, {});
             }
             if (d.hasMainTables(db))
                 throw QuelmarError(QStringLiteral("“%1”中已经有本系统的数据表，不能再次建立。").arg(location.displayName()));
-            for (const QString& sql : mainDatabaseStatements(DatabaseLocation::Engine::Postgres))
-                exec(sql);
-            exec(QStringLiteral("COMMIT"));
+            fill(exec);
+            exec(QStringLiteral("COMMIT"), {});
         } catch (const QuelmarError& e) {
             failure = e.message();
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
@@ -307,6 +320,48 @@ void TDataPoolDM::CreateServerDatabase(const DatabaseLocation& location)
     QSqlDatabase::removeDatabase(name);
     if (!failure.isEmpty())
         throw QuelmarError(failure);
+}
+
+void TDataPoolDM::CreateServerDatabase(const DatabaseLocation& location)
+{
+    onEmptyServer(location, [](const auto& exec) {
+        for (const QString& sql : mainDatabaseStatements(DatabaseLocation::Engine::Postgres))
+            exec(sql, {});
+    });
+}
+
+void TDataPoolDM::PushToServer(const DatabaseLocation& server, const Progress& progress)
+{
+    if (isServer())
+        throw QuelmarError(QStringLiteral("数据库已经在服务器上。"));
+    // Every table as this database holds it, read before the server is touched.
+    QList<std::pair<QString, DataPacket>> tables;
+    for (const QString& table : DatabaseSchema::mainTableNames())
+        tables.append({table, fetch(table, QStringLiteral("SELECT * FROM ") + table)});
+    const SqlDialect& pg = SqlDialect::postgres();
+    onEmptyServer(server, [&](const auto& exec) {
+        QStringList schema = DatabaseSchema::mainTablesV1() + DatabaseSchema::stepV2(DatabaseLocation::Engine::Postgres);
+        for (const QString& sql : schema)
+            exec(sql, {});
+        qsizetype done = 0;
+        for (const auto& [table, packet] : tables) {
+            QStringList marks;
+            for (qsizetype i = 0; i < packet.columns.size(); ++i)
+                marks << QStringLiteral("?");
+            const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(table, packet.columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+            for (const QVariantList& row : packet.rows) {
+                QVariantList values;
+                for (qsizetype i = 0; i < row.size(); ++i)
+                    values << pg.bindValue(table, packet.columns.at(i), row.at(i));
+                exec(insert, values);
+            }
+            if (progress)
+                progress(table, ++done, tables.size());
+        }
+        for (const QString& sql : pg.setSchemaVersion(schemaVersion()))
+            exec(sql, {});
+    });
 }
 
 QString TDataPoolDM::keyColumnOf(const QString& table)

@@ -72,6 +72,10 @@ public:
     // The tables and start-up rows in an empty database of a PostgreSQL server (in the location's schema, made
     // when missing), in one transaction. Refuses a database that already holds them.
     static void CreateServerDatabase(const DatabaseLocation& location);
+    // Copies every table of this (single-user) database into an empty database of a server, in one transaction:
+    // how a team starts from one clerk's data. Refuses a server database that already holds tables.
+    using Progress = std::function<void(const QString& table, qsizetype done, qsizetype total)>;
+    void PushToServer(const DatabaseLocation& server, const Progress& progress = {});
 
     // --- fetches and applies ---
     DataPacket GetMobanData();
@@ -162,6 +166,8 @@ private:
     };
     void exec(QSqlDatabase db, const QString& sql);
     static QStringList mainDatabaseStatements(DatabaseLocation::Engine engine);
+    static void onEmptyServer(const DatabaseLocation& location,
+                              const std::function<void(const std::function<void(const QString&, const QVariantList&)>&)>& fill);
     const SqlDialect& dialect() const;
     QString errorMessage(const QSqlError& error) const;
     // The failure to throw for an engine error (notes a lost connection, to be opened again).

@@ -157,6 +157,16 @@ const ColumnInfo& columnInfo()
 
 } // namespace
 
+QStringList mainTableNames()
+{
+    static const QRegularExpression create(QStringLiteral("^CREATE TABLE (\\w+) "));
+    QStringList names;
+    for (const QString& sql : mainTablesV1() + stepV2(DatabaseLocation::Engine::Sqlite))
+        if (const QRegularExpressionMatch m = create.match(sql); m.hasMatch())
+            names << m.captured(1);
+    return names;
+}
+
 QString canonicalColumn(const QString& table, const QString& column)
 {
     return columnInfo().canonical.value(table.toLower()).value(column.toLower(), column);

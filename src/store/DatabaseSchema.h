@@ -18,6 +18,9 @@ QStringList mainSeed();
 // A package database: bs, hi, TreeHandle.
 QStringList packageTables();
 
+// The tables of the main database, in the order they are made.
+QStringList mainTableNames();
+
 // PostgreSQL gives column names in lower case: the name as the program writes it ("ItemID"), by table; a name it
 // does not know comes back as it is.
 QString canonicalColumn(const QString& table, const QString& column);

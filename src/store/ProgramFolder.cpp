@@ -50,11 +50,16 @@ QString ProgramReadmeText()
         "命令行工具 quelmar-cli 可以在没有图形界面时使用同一份数据，运行 quelmar-cli --help 查看命令。\n");
 }
 
-AppPaths CreateProgramFolder(const QString& dir)
+namespace {
+
+AppPaths createFolderFiles(const QString& dir)
 {
     const AppPaths p = AppPaths::forDir(dir);
     if (QFileInfo::exists(p.DatabaseFile))
         throw QuelmarError(QStringLiteral("“%1”中已经有系统数据库 vesk.mdb，不能再次初始化。")
+                               .arg(QDir::toNativeSeparators(p.AppDir)));
+    if (QFileInfo::exists(p.ServerFile))
+        throw QuelmarError(QStringLiteral("“%1”中已经有数据库服务器的连接文件 server.ini，不能再次初始化。")
                                .arg(QDir::toNativeSeparators(p.AppDir)));
     makeFolder(p.AppDir);
     makeFolder(p.ProTablesDir);
@@ -65,6 +70,22 @@ AppPaths CreateProgramFolder(const QString& dir)
         throw QuelmarError(QStringLiteral("无法替换文件“%1”。").arg(p.BlankPackageFile));
     TDataPoolDM::CreateBlankPackageFile(p.BlankPackageFile);
     writeText(p.ReadmeFile, ProgramReadmeText());
+    return p;
+}
+
+} // namespace
+
+AppPaths CreateProgramFolder(const QString& dir)
+{
+    const AppPaths p = createFolderFiles(dir);
     TDataPoolDM::CreateMainDatabase(p.DatabaseFile);
+    return p;
+}
+
+AppPaths CreateProgramFolder(const QString& dir, const DatabaseLocation& server)
+{
+    const AppPaths p = createFolderFiles(dir);
+    TDataPoolDM::CreateServerDatabase(server);
+    server.writeServerFile(p.ServerFile);
     return p;
 }
