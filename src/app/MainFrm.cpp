@@ -5,6 +5,7 @@
 #include "app/NodeIconDelegate.h"
 #include "app/LoginFrm.h"
 #include "app/QuelmarApplication.h"
+#include "app/RepaintThrottle.h"
 #include "core/Prompter.h"
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
@@ -88,14 +89,23 @@ public:
     void setModel(QAbstractItemModel* model) override
     {
         QTreeView::setModel(model);
-        connect(model, &QAbstractItemModel::modelReset, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
-        connect(model, &QAbstractItemModel::rowsInserted, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
-        connect(model, &QAbstractItemModel::dataChanged, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &LibraryTreeView::fitColumnLater);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &LibraryTreeView::fitColumnLater);
+        connect(model, &QAbstractItemModel::dataChanged, this, &LibraryTreeView::fitColumnLater);
     }
     void fitColumn()
     {
+        m_fitPending = false;
         const int content = sizeHintForColumn(0);
         setColumnWidth(0, std::max(content, viewport()->width()));
+    }
+    // Once the model has settled: a tree of 20,000 nodes built node by node asks for one fit, not 20,000.
+    void fitColumnLater()
+    {
+        if (m_fitPending)
+            return;
+        m_fitPending = true;
+        QMetaObject::invokeMethod(this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
     }
 
 protected:
@@ -104,6 +114,9 @@ protected:
         QTreeView::resizeEvent(event);
         fitColumn();
     }
+
+private:
+    bool m_fitPending = false;
 };
 
 // The title bar of a tree panel: its caption and the hide button "隐藏".
@@ -551,12 +564,11 @@ QMenu* TMainFrm::treeMenuFor(Library lib) const
 void TMainFrm::LoadUserData(QWidget* splash)
 {
     BusyCursor busy(*m_s.prompter);
-    auto repaintSplash = [splash] {
-        if (splash) {
-            splash->repaint();
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    };
+    // The splash is repainted between the steps, and while a tree is built at most every 50 ms: a repaint after
+    // every node would make a large library load many times slower than the build itself.
+    RepaintThrottle splashPainter(splash);
+    const auto repaintSplash = [&splashPainter] { splashPainter.now(); };
+    const auto nodeAdded = [&splashPainter] { splashPainter.tick(); };
 
     setWindowTitle(kProjectCaption);
     m_pages->setCurrentWidget(ProjectPage);
@@ -579,12 +591,12 @@ void TMainFrm::LoadUserData(QWidget* splash)
     m_status0->clear();
     m_status1->clear();
 
-    m_ziLiao.load(*m_s.dm, m_s.login->opName, repaintSplash);
+    m_ziLiao.load(*m_s.dm, m_s.login->opName, nodeAdded);
     repaintSplash();
     if (m_ziLiao.tree.rowCount() > 0)
         tvZiLiao->expand(m_ziLiao.tree.index(0, 0));
 
-    m_guiDang.load(*m_s.dm, m_s.login->opName, repaintSplash);
+    m_guiDang.load(*m_s.dm, m_s.login->opName, nodeAdded);
     if (m_guiDang.tree.rowCount() > 0)
         tvGuiDang->expand(m_guiDang.tree.index(0, 0));
 
@@ -749,8 +761,10 @@ void TMainFrm::loadTemplateTree()
     m_status0->setText(QStringLiteral("正在加载模板资料..."));
     m_status0->repaint();
     m_status0->setText(QStringLiteral("加载模板树数据上下文..."));
-    m_moban.load(*m_s.dm, m_s.login->opName, [this] { repaint(); });
-    repaint();
+    // The window is repainted as the tree grows, at most every 50 ms (the first node shows the second text).
+    RepaintThrottle painter(this);
+    m_moban.load(*m_s.dm, m_s.login->opName, [&painter] { painter.tick(); });
+    painter.now();
     if (m_moban.tree.rowCount() > 0) {
         const QModelIndex first = m_moban.tree.index(0, 0);
         selectNode(Library::Moban, first);

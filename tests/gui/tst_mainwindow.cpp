@@ -4,6 +4,7 @@
 #include "app/FlashFrm.h"
 #include "app/MainFrm.h"
 #include "app/QuelmarApplication.h"
+#include "app/RepaintThrottle.h"
 #include "cell/view/CellView.h"
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
@@ -96,6 +97,7 @@ private slots:
     void windowOffScreenComesBack();
     void closeAsksFirst();
     void splashIsItsPicture();
+    void splashRepaintsAreThrottled();
     void engineViewerCountsOnlyEdits();
     void doubleClickOpens_data();
     void doubleClickOpens();
@@ -583,6 +585,49 @@ void TestMainWindow::splashIsItsPicture()
     TFlashFrm splash;
     QCOMPARE(splash.size(), QSize(400, 245));
     QVERIFY(splash.isVisible());
+}
+
+namespace {
+// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+}  // namespace
+
+void TestMainWindow::splashRepaintsAreThrottled()
+{
+    // The steps of a long load repaint at once; the nodes of a tree only when the interval has passed since the
+    // last repaint (the first node always shows).
+    QWidget window;
+    window.resize(80, 40);
+    window.show();
+    PaintCounter counter;
+    window.installEventFilter(&counter);
+    RepaintThrottle throttle(&window, 3600 * 1000);
+    throttle.tick();
+    QCOMPARE(throttle.repaints(), 1);
+    for (int i = 0; i < 500; ++i)
+        throttle.tick();
+    QCOMPARE(throttle.repaints(), 1);
+    throttle.now();
+    QCOMPARE(throttle.repaints(), 2);
+    QVERIFY(counter.paints >= 2);
+
+    // The start-up load still draws its splash between the steps.
+    openWindow();
+    TFlashFrm splash;
+    PaintCounter splashPaints;
+    splash.installEventFilter(&splashPaints);
+    m_main->LoadUserData(&splash);
+    QVERIFY(m_errors.isEmpty());
+    QVERIFY2(splashPaints.paints >= 3, qPrintable(QString::number(splashPaints.paints)));
 }
 
 void TestMainWindow::engineViewerCountsOnlyEdits()
