@@ -392,6 +392,12 @@ void TestNewProject::cliProjectCommands()
     r = cli({"fill-positions", "set", "project", formId, "4=d9", "5=9D"});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains(QStringLiteral("专业工长的行或列位置不正确！")));
+    // A cell beyond the form's sheet is refused, and nothing is stored.
+    r = cli({"fill-positions", "set", "project", formId, "4=d9", "6=IV9999"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("结构类型的位置“IV9999”在表格之外：表格只有 ")), qPrintable(r.err));
+    QVERIFY(!QJsonDocument::fromJson(cli({"fill-positions", "get", "project", formId, "--json"}).out.toUtf8())
+                 .object().value("4").toObject().value("filled").toBool());
     r = cli({"fill-positions", "set", "project", formId, "4=d9", "1=off", "--json"});
     QCOMPARE(r.exitCode, 0);
     const QJsonObject set = QJsonDocument::fromJson(r.out.toUtf8()).object();
