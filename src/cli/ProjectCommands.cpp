@@ -307,7 +307,12 @@ int runOptionsDelete(CliContext& ctx)
     const int position = ctx.intArg(1, "POSITION");
     if (position < 1 || position > lists.items(n).size())
         throw QuelmarError(QStringLiteral("选项列表“%1”中没有第 %2 项。").arg(HeaderFields::name(n)).arg(position));
-    lists.remove(n, position - 1);
+    // The dialog's "删除(&D)...": it asks "确实要删除该项吗？", answered yes only with --yes.
+    if (lists.Delete(ctx.prompter, n, position - 1) == -2) {
+        ctx.err << QStringLiteral("未删除：没有得到确认（加 --yes 回答“是”）。") << '\n';
+        ctx.err.flush();
+        return 1;
+    }
     return 0;
 }
 
@@ -356,8 +361,8 @@ const CliRegistrar regFillSet(command("fill-positions set", "LIBRARY ID N=REF...
 const CliRegistrar regOptionsList(command("options list", "[N]", "显示工程概况选项列表（--json）", 0, 1,
                                           runOptionsList));
 const CliRegistrar regOptionsAdd(command("options add", "N NAME", "在选项列表 N 末尾新建一项", 2, 2, runOptionsAdd));
-const CliRegistrar regOptionsDelete(command("options delete", "N POSITION", "删除选项列表 N 的第 POSITION 项", 2,
-                                            2, runOptionsDelete));
+const CliRegistrar regOptionsDelete(command("options delete", "N POSITION [--yes]", "删除选项列表 N 的第 POSITION 项",
+                                            2, 2, runOptionsDelete));
 const CliRegistrar regOptionsClear(command("options clear", "N [--yes]", "清空选项列表 N", 1, 1, runOptionsClear));
 
 } // namespace

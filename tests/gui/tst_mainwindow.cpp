@@ -86,6 +86,7 @@ private slots:
     void changedTableIsOfferedForSaving_data();
     void changedTableIsOfferedForSaving();
     void archiveTreeSavesSharedViewer();
+    void failedSaveKeepsSelection();
     void saveActionFollowsViewer();
     void recycleBinMenuAndGuard();
     void pendingActionSaysNotAvailable();
@@ -336,6 +337,57 @@ void TestMainWindow::archiveTreeSavesSharedViewer()
     QVERIFY(!v.calls.contains(QStringLiteral("ResetContent")));
     QCOMPARE(v.calls.mid(0, 2), QStringList({QStringLiteral("SaveFile 3.cll 0"),
                                             QStringLiteral("OpenFile 2.cll 58206143")}));
+}
+
+void TestMainWindow::failedSaveKeepsSelection()
+{
+    openWindow();
+    m_main->show();
+    QTreeView* tree = m_main->treeView(Library::ZiLiao);
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    tree->expandAll();
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    v.modified = true;
+    v.saveResult = 0;
+    const auto clickOn = [tree](const QModelIndex& index) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    };
+
+    // The user clicks another form and answers yes; the save fails: the tree, the status bar and the entries stay
+    // with the form whose changed table the pane still shows.
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    clickOn(node(Library::ZiLiao, 6));
+    QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 5));
+    QTRY_COMPARE(tree->selectionModel()->selectedIndexes(), QModelIndexList{node(Library::ZiLiao, 5)});
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K12 压实度"));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("2.cll"));
+    QVERIFY(v.modified);
+    QCOMPARE(m_main->contentPane(Library::ZiLiao).currentPage(), ContentPane::Page::TableFile);
+
+    // Once the save works, the same click goes on to the other form.
+    m_errors.clear();
+    v.saveResult = 1;
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    clickOn(node(Library::ZiLiao, 6));
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 6));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("3.cll"));
+
+    // The archive tree shares the viewer: its archived form cannot replace the project form's changed table, so
+    // the archive selection goes back and the project tree is the current one again.
+    v.modified = true;
+    v.saveResult = 0;
+    m_main->selectNode(Library::GuiDang, node(Library::GuiDang, 3));
+    QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+    QVERIFY(m_main->selectedNode(Library::GuiDang) != node(Library::GuiDang, 3));
+    QTRY_VERIFY(!m_main->treeView(Library::GuiDang)->selectionModel()->isSelected(node(Library::GuiDang, 3)));
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K13 压实度"));
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 6));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("3.cll"));
+    QVERIFY(v.modified);
+    v.modified = false;
 }
 
 void TestMainWindow::saveActionFollowsViewer()
