@@ -107,7 +107,7 @@ void TestCaptions::sessionTitles()
     QVERIFY(shell.start());
     TMainFrm* main = shell.mainWindow();
     QCOMPARE(main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
 
     auto trigger = [&](Library lib, const char* name) {
         QAction* a = main->actions(lib).action(QString::fromLatin1(name));
@@ -124,7 +124,7 @@ void TestCaptions::sessionTitles()
     trigger(Library::ZiLiao, "ZiLiaoNewTypeID4");
     walker.then(typeName(QStringLiteral("压实度检验")));
     trigger(Library::ZiLiao, "ZiLiaoNewTypeID5");
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
     const NodeRecord subItem = ziLiao.tree.record(main->selectedNode(Library::ZiLiao));
     QCOMPARE(subItem.TypeID, 5);
 
@@ -135,7 +135,7 @@ void TestCaptions::sessionTitles()
     QuelmarApplication::guarded([&] {
         RunFillPositions(main->dataModule(), main->prompter(), main, subItem.FillMode, form);
     });
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
 
     // Rename (cancelled), the recycle question (no), an error box.
     walker.then(ModalWalker::reject());
@@ -145,7 +145,7 @@ void TestCaptions::sessionTitles()
     main->selectNode(Library::ZiLiao, ziLiao.recycleNode());
     walker.then(ModalWalker::click(QStringLiteral("确定")));
     QuelmarApplication::guarded([&] { main->ZiLiaoClearRecycleExecute(); });   // "空的！"
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
 
     // The option lists with their name box, the default overview, the project wizard, about and readme.
     walker.then(ModalWalker::click(QStringLiteral("新建(&N)..."))).then(ModalWalker::reject()).then(ModalWalker::reject());
@@ -159,16 +159,16 @@ void TestCaptions::sessionTitles()
     main->miAbout->trigger();
     walker.then(ModalWalker::reject());
     main->miReadme->trigger();
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
 
     // Log-out and in again, then the close question.
     walker.then(ModalWalker::click(QStringLiteral("是(&Y)"))).then(login(QStringLiteral("Admin"), QString()));
     main->miLogout->trigger();
-    QTRY_VERIFY(walker.done());
-    QTRY_VERIFY(main->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(main->isVisible(), 60000);
     walker.then(ModalWalker::click(QStringLiteral("是(&Y)")));
     main->close();
-    QTRY_VERIFY(walker.done());
+    QTRY_VERIFY_WITH_TIMEOUT(walker.done(), 60000);
     QVERIFY(!main->isVisible());
 
     QVERIFY2(walker.unexpected.isEmpty(), qPrintable(walker.unexpected.join(QStringLiteral(", "))));

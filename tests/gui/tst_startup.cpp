@@ -276,7 +276,7 @@ void TestStartup::versionWithoutWindow()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     p.setProcessEnvironment(env);
     p.start(program, {QStringLiteral("--version")});
-    QVERIFY(p.waitForFinished(10000));
+    QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).startsWith(QStringLiteral("Quelmar ")));
 }
