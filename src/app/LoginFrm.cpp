@@ -179,14 +179,16 @@ void TLoginFrm::setInputEnabled(bool enabled)
 void TLoginFrm::accept()
 {
     bool matched = false;
+    bool failed = true;
     try {
         matched = m_tryLogin(m_name->text(), m_password->text());
+        failed = false;
     } catch (const QuelmarError& e) {
         m_failure = e.message();
     } catch (const std::exception& e) {
         m_failure = QString::fromLocal8Bit(e.what());
     }
-    if (!m_failure.isNull()) {
+    if (failed) {
         done(CheckFailed);
         return;
     }
