@@ -37,8 +37,10 @@ class ScriptedFillEditor : public FillPositionsEditor {
 public:
     std::function<void(FillPositions&)> change;
     bool accept = true;
-    bool edit(FillPositions& p) override
+    SheetExtent shownSheet;
+    bool edit(FillPositions& p, const SheetExtent& sheet) override
     {
+        shownSheet = sheet;
         if (change)
             change(p);
         return accept;
@@ -100,6 +102,8 @@ private slots:
     void fillPositionValidation_data();
     void fillPositionValidation();
     void untickedFieldKeepsItsPosition();
+    void fillPositionsInsideSheet_data();
+    void fillPositionsInsideSheet();
     void fillHeaderCellsWritesSavesAndAttachesLists();
     void fillHeaderCellsWithoutRecordLeavesFileAlone();
     void pendingFillRunsOnce();
@@ -257,6 +261,11 @@ void TestProjects::fillPositionValidation_data()
     QTest::newRow("digits in column") << "8" << "B" << true << false;
     QTest::newRow("blank inside") << "B" << " 8" << true << false;
     QTest::newRow("unticked garbage") << "?" << "x" << false << true;
+    // The two boxes together must not make a reference that neither box holds.
+    QTest::newRow("whole reference in column box") << "B8" << "" << true << false;
+    QTest::newRow("whole reference in row box") << "" << "B8" << true << false;
+    QTest::newRow("digits split over the boxes") << "B8" << "0" << true << false;
+    QTest::newRow("full-width letter") << QString::fromUtf8("Ｂ") << "8" << true << false;
 }
 
 void TestProjects::fillPositionValidation()
@@ -276,6 +285,53 @@ void TestProjects::fillPositionValidation()
                                              : QStringLiteral("监理工程师的行或列位置不正确！"));
 }
 
+void TestProjects::fillPositionsInsideSheet_data()
+{
+    QTest::addColumn<QString>("ref");
+    QTest::addColumn<QString>("message");   // empty: accepted
+    const QString outside = QStringLiteral("专业工长的位置“%1”在表格之外：表格只有 10 列、30 行。");
+    QTest::newRow("last cell") << "J30" << "";
+    QTest::newRow("lower case last cell") << "j30" << "";
+    QTest::newRow("one column too far") << "K1" << outside.arg("K1");
+    QTest::newRow("one row too far") << "A31" << outside.arg("A31");
+    QTest::newRow("far away, lower case") << "iv9999" << outside.arg("IV9999");
+}
+
+void TestProjects::fillPositionsInsideSheet()
+{
+    QFETCH(QString, ref);
+    QFETCH(QString, message);
+    // Field 5 under test, field 1 valid; a 10 x 30 sheet.
+    FillPositions p;
+    p[0] = at(QStringLiteral("B2"));
+    p[4] = at(ref);
+    const SheetExtent sheet{10, 30};
+    const FillPositionCheck check = CheckFillPositions(p, sheet);
+    QCOMPARE(check.message, message);
+    QCOMPARE(check.field, message.isEmpty() ? 0 : 5);
+    // Without a known sheet only the reference counts.
+    QCOMPARE(CheckFillPositions(p, SheetExtent{}).field, 0);
+    // A bad reference in an earlier field is reported first.
+    p[1] = FillPosition{true, QString(), QStringLiteral("C3")};
+    QCOMPARE(CheckFillPositions(p, sheet).message, QStringLiteral("监理单位的行或列位置不正确！"));
+
+    // An editor that skipped the check cannot store the position.
+    if (message.isEmpty())
+        return;
+    ProgramFolderFixture f;
+    const int id = newFillRecord(f.dm(), FillPositions{});
+    ScriptedFillEditor editor;
+    editor.change = [&](FillPositions& q) { q[4] = at(ref); };
+    try {
+        EditFillPositions(f.dm(), editor, id, sheet);
+        QFAIL("an outside position was stored");
+    } catch (const QuelmarError& e) {
+        QCOMPARE(e.message(), message);
+    }
+    QCOMPARE(editor.shownSheet.cols, 10);
+    QVERIFY(!ReadFillPositions(f.dm(), id)->at(4).filled);
+}
+
 void TestProjects::untickedFieldKeepsItsPosition()
 {
     ProgramFolderFixture f;
@@ -288,7 +344,7 @@ void TestProjects::untickedFieldKeepsItsPosition()
         q[2].filled = false;
         q[2].row = QStringLiteral("99");   // typed into an unticked field: not stored
     };
-    QVERIFY(EditFillPositions(f.dm(), editor, id));
+    QVERIFY(EditFillPositions(f.dm(), editor, id, SheetExtent{10, 30}));
     FillPositions stored = *ReadFillPositions(f.dm(), id);
     QVERIFY(!stored[2].filled);
     QCOMPARE(stored[2].ref(), QStringLiteral("c8"));
@@ -298,9 +354,9 @@ void TestProjects::untickedFieldKeepsItsPosition()
         q[0] = FillPosition{true, QStringLiteral("2"), QStringLiteral("B")};
         q[4] = FillPosition{true, QStringLiteral(""), QStringLiteral("B")};
     };
-    QVERIFY_THROWS_EXCEPTION(QuelmarError, EditFillPositions(f.dm(), editor, id));
+    QVERIFY_THROWS_EXCEPTION(QuelmarError, EditFillPositions(f.dm(), editor, id, SheetExtent{10, 30}));
     QVERIFY(!ReadFillPositions(f.dm(), id)->at(0).filled);
-    QVERIFY_THROWS_EXCEPTION(QuelmarError, EditFillPositions(f.dm(), editor, 4711));
+    QVERIFY_THROWS_EXCEPTION(QuelmarError, EditFillPositions(f.dm(), editor, 4711, SheetExtent{10, 30}));
 }
 
 void TestProjects::fillHeaderCellsWritesSavesAndAttachesLists()

@@ -392,6 +392,12 @@ void TestNewProject::cliProjectCommands()
     r = cli({"fill-positions", "set", "project", formId, "4=d9", "5=9D"});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains(QStringLiteral("专业工长的行或列位置不正确！")));
+    // A cell beyond the form's sheet is refused, and nothing is stored.
+    r = cli({"fill-positions", "set", "project", formId, "4=d9", "6=IV9999"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("结构类型的位置“IV9999”在表格之外：表格只有 ")), qPrintable(r.err));
+    QVERIFY(!QJsonDocument::fromJson(cli({"fill-positions", "get", "project", formId, "--json"}).out.toUtf8())
+                 .object().value("4").toObject().value("filled").toBool());
     r = cli({"fill-positions", "set", "project", formId, "4=d9", "1=off", "--json"});
     QCOMPARE(r.exitCode, 0);
     const QJsonObject set = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -405,7 +411,13 @@ void TestNewProject::cliProjectCommands()
     QVERIFY(r.out.trimmed().toInt() > formId.toInt());
     QCOMPARE(cli({"options", "add", "6", "整体式路基"}).out.trimmed(), QStringLiteral("1"));
     QCOMPARE(cli({"options", "add", "6", "分离式路基"}).out.trimmed(), QStringLiteral("2"));
-    QCOMPARE(cli({"options", "delete", "6", "1"}).exitCode, 0);
+    // Deleting asks first, like the other deletes: without --yes the answer is no and nothing goes.
+    r = cli({"options", "delete", "6", "1"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("未删除：没有得到确认（加 --yes 回答“是”）。")), qPrintable(r.err));
+    QCOMPARE(cli({"options", "list", "6", "--json"}).out.simplified(),
+             QStringLiteral("[ \"整体式路基\", \"分离式路基\" ]"));
+    QCOMPARE(cli({"options", "delete", "6", "1", "--yes"}).exitCode, 0);
     QCOMPARE(cli({"options", "list", "6", "--json"}).out.simplified(), QStringLiteral("[ \"分离式路基\" ]"));
     QCOMPARE(cli({"options", "clear", "6"}).exitCode, 1);
     QCOMPARE(cli({"options", "clear", "6", "--yes"}).exitCode, 0);

@@ -64,7 +64,11 @@ void QuelmarShell::logout()
     QuelmarApplication::guarded([this] { m_main->SaveWindowLayout(); });
     QString name = m_login.opName;
     for (;;) {
-        if (!login(name)) {
+        // A login check that fails (the database) shows its message; the login dialog then comes again.
+        bool loggedIn = false;
+        if (!QuelmarApplication::guarded([&] { loggedIn = login(name); }))
+            continue;
+        if (!loggedIn) {
             // A cancelled re-login ends the program; the leaving user's layout is already stored.
             end(0);
             m_main->closeWithoutQuery();
@@ -96,7 +100,13 @@ bool QuelmarShell::start()
         end(1);
         return false;
     }
-    if (!login(lastUser)) {
+    // A failure of the login check (the database) ends the program with its message; a cancel ends it at once.
+    bool loggedIn = false;
+    if (!QuelmarApplication::guarded([&] { loggedIn = login(lastUser); })) {
+        end(1);
+        return false;
+    }
+    if (!loggedIn) {
         end(0);
         return false;
     }

@@ -32,10 +32,13 @@ public:
     int run();
 
     // Everything before the event loop: checks, database, login, main window, the user's data, the window shown.
-    // False when the program must end (a failure was shown, or the login was cancelled); see exitStatus().
+    // False when the program must end (a failure was shown, or the login was cancelled); see exitStatus(). A
+    // failure before the window is shown (the checks, the database, the login check, the first load) ends the
+    // program with its message.
     bool start();
     // "注销(&L)..." after the user confirmed: the layout is stored, the login runs again with the leaving user's
-    // name; a cancelled login ends the program, a failed load shows its message and asks for a login again.
+    // name; a cancelled login ends the program, a failed login check or a failed load shows its message and asks
+    // for a login again.
     void logout();
 
     bool ended() const { return m_ended; }

@@ -75,26 +75,28 @@ FillPositions TAutoFillRangeFrm::positions() const
 
 void TAutoFillRangeFrm::accept()
 {
-    if (const int bad = FirstInvalidFillPosition(positions())) {
-        m_prompter.inform(QStringLiteral("Quelmar"), FillPositionMessage(bad));
-        m_rows.at(bad - 1)->setFocus();
+    const FillPositionCheck check = CheckFillPositions(positions(), m_sheet);
+    if (check.field != 0) {
+        m_prompter.inform(QStringLiteral("Quelmar"), check.message);
+        m_rows.at(check.field - 1)->setFocus();
         return;
     }
     QDialog::accept();
 }
 
-bool AutoFillRangeEditor::edit(FillPositions& positions)
+bool AutoFillRangeEditor::edit(FillPositions& positions, const SheetExtent& sheet)
 {
     TAutoFillRangeFrm dialog(m_prompter, m_parent);
     dialog.setPositions(positions);
+    dialog.setSheet(sheet);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     positions = dialog.positions();
     return true;
 }
 
-bool RunFillPositions(TDataPoolDM& dm, Prompter& prompter, QWidget* parent, int fillId)
+bool RunFillPositions(TDataPoolDM& dm, Prompter& prompter, QWidget* parent, int fillId, const cell::CellControl& cell)
 {
     AutoFillRangeEditor editor(prompter, parent);
-    return EditFillPositions(dm, editor, fillId);
+    return EditFillPositions(dm, editor, fillId, CurrentSheetExtent(cell));
 }

@@ -2,6 +2,7 @@
 
 #include "app/IconFactory.h"
 #include "core/Prompter.h"
+#include "core/QuelmarError.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -177,12 +178,26 @@ void TLoginFrm::setInputEnabled(bool enabled)
 
 void TLoginFrm::accept()
 {
-    if (m_tryLogin(m_name->text(), m_password->text())) {
+    bool matched = false;
+    bool failed = true;
+    try {
+        matched = m_tryLogin(m_name->text(), m_password->text());
+        failed = false;
+    } catch (const QuelmarError& e) {
+        m_failure = e.message();
+    } catch (const std::exception& e) {
+        m_failure = QString::fromLocal8Bit(e.what());
+    }
+    if (failed) {
+        done(CheckFailed);
+        return;
+    }
+    if (matched) {
         QDialog::accept();
         return;
     }
     setInputEnabled(false);
-    m_prompter.inform(windowTitle(), QString::fromUtf8(kFailed));
+    m_prompter.inform(QStringLiteral("Quelmar"), QString::fromUtf8(kFailed));
     setInputEnabled(true);
     if (!m_name->text().isEmpty()) {
         m_password->setFocus();
@@ -224,7 +239,10 @@ TLogoutFrm::TLogoutFrm(QWidget* parent) : QDialog(parent)
 bool ShowLoginDialog(Prompter& prompter, const TLoginFrm::LoginRule& tryLogin, const QString& name)
 {
     TLoginFrm dialog(prompter, tryLogin, name);
-    return dialog.exec() == QDialog::Accepted;
+    const int result = dialog.exec();
+    if (result == TLoginFrm::CheckFailed)
+        throw QuelmarError(dialog.failure().isEmpty() ? QStringLiteral("登录检查失败。") : dialog.failure());
+    return result == QDialog::Accepted;
 }
 
 bool ShowLogoutDialog(QWidget* parent)

@@ -10,7 +10,9 @@ class QPushButton;
 
 // The login dialog "登录到系统". Closing it with "登录(&L)" runs the login rule; on a failed attempt the dialog
 // stays open, its controls disabled while the message shows, and the focus returns to the password (or to the name
-// when that is empty). Only a successful attempt closes it with the OK result.
+// when that is empty). Only a successful attempt closes it with the OK result. A rule that fails (the database
+// cannot be read or written) closes the dialog with the result CheckFailed and keeps the failure's message: the
+// failure must not leave through Qt's event and signal delivery, ShowLoginDialog raises it again.
 class TLoginFrm final : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +20,10 @@ public:
     using LoginRule = std::function<bool(const QString& name, const QString& password)>;
 
     TLoginFrm(Prompter& prompter, LoginRule tryLogin, const QString& initialName, QWidget* parent = nullptr);
+
+    // The dialog's result when the login rule failed; failure() holds its message.
+    static constexpr int CheckFailed = 2;
+    QString failure() const { return m_failure; }
 
     QLineEdit* nameEdit() const { return m_name; }
     QLineEdit* passwordEdit() const { return m_password; }
@@ -34,6 +40,7 @@ private:
 
     Prompter& m_prompter;
     LoginRule m_tryLogin;
+    QString m_failure;
     QLabel* m_nameLabel = nullptr;
     QLabel* m_passwordLabel = nullptr;
     QLineEdit* m_name = nullptr;
@@ -55,7 +62,8 @@ private:
     QPushButton* m_no = nullptr;
 };
 
-// Shows the login dialog modally (the program's login step); false when the user cancelled.
+// Shows the login dialog modally (the program's login step); false when the user cancelled. A failure of the login
+// rule closes the dialog and is raised here as a QuelmarError with its message.
 bool ShowLoginDialog(Prompter& prompter, const TLoginFrm::LoginRule& tryLogin, const QString& name);
 // Shows the log-out confirmation; true for "是(&Y)".
 bool ShowLogoutDialog(QWidget* parent);

@@ -5,6 +5,7 @@
 #include "app/NodeIconDelegate.h"
 #include "app/LoginFrm.h"
 #include "app/QuelmarApplication.h"
+#include "app/RepaintThrottle.h"
 #include "core/Prompter.h"
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
@@ -89,14 +90,23 @@ public:
     void setModel(QAbstractItemModel* model) override
     {
         QTreeView::setModel(model);
-        connect(model, &QAbstractItemModel::modelReset, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
-        connect(model, &QAbstractItemModel::rowsInserted, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
-        connect(model, &QAbstractItemModel::dataChanged, this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &LibraryTreeView::fitColumnLater);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &LibraryTreeView::fitColumnLater);
+        connect(model, &QAbstractItemModel::dataChanged, this, &LibraryTreeView::fitColumnLater);
     }
     void fitColumn()
     {
+        m_fitPending = false;
         const int content = sizeHintForColumn(0);
         setColumnWidth(0, std::max(content, viewport()->width()));
+    }
+    // Once the model has settled: a tree of 20,000 nodes built node by node asks for one fit, not 20,000.
+    void fitColumnLater()
+    {
+        if (m_fitPending)
+            return;
+        m_fitPending = true;
+        QMetaObject::invokeMethod(this, &LibraryTreeView::fitColumn, Qt::QueuedConnection);
     }
 
 protected:
@@ -105,6 +115,9 @@ protected:
         QTreeView::resizeEvent(event);
         fitColumn();
     }
+
+private:
+    bool m_fitPending = false;
 };
 
 // The title bar of a tree panel: its caption and the hide button "隐藏".
@@ -399,17 +412,13 @@ void TMainFrm::connectActions()
 void TMainFrm::connectTree(Library lib)
 {
     QTreeView* tree = treeView(lib);
-    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, lib] {
-        if (m_selectionHold > 0)
-            return;
-        run([this, lib] {
-            switch (lib) {
-            case Library::Moban: tvMobanChange(); break;
-            case Library::ZiLiao: tvZiLiaoChange(); break;
-            case Library::GuiDang: tvGuiDangChange(); break;
-            }
-        });
-    });
+    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this, lib](const QModelIndex&, const QModelIndex& previous) {
+                if (m_selectionHold > 0)
+                    return;
+                const QPersistentModelIndex before(previous);
+                run([this, lib, before] { selectionEvent(lib, before); });
+            });
     connect(tree, &QTreeView::doubleClicked, this,
             [this, lib](const QModelIndex& index) { run([this, lib, index] { treeDoubleClicked(lib, index); }); });
     connect(tree, &QTreeView::customContextMenuRequested, this,
@@ -459,7 +468,7 @@ void TMainFrm::selectNode(Library lib, const QModelIndex& index)
     QTreeView* tree = treeView(lib);
     if (tree->currentIndex() == index) {
         // Selecting the selected node again still shows it anew.
-        selectionEvent(lib);
+        selectionEvent(lib, index);
         return;
     }
     tree->setCurrentIndex(index);
@@ -550,12 +559,11 @@ QMenu* TMainFrm::treeMenuFor(Library lib) const
 void TMainFrm::LoadUserData(QWidget* splash)
 {
     BusyCursor busy(*m_s.prompter);
-    auto repaintSplash = [splash] {
-        if (splash) {
-            splash->repaint();
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    };
+    // The splash is repainted between the steps, and while a tree is built at most every 50 ms: a repaint after
+    // every node would make a large library load many times slower than the build itself.
+    RepaintThrottle splashPainter(splash);
+    const auto repaintSplash = [&splashPainter] { splashPainter.now(); };
+    const auto nodeAdded = [&splashPainter] { splashPainter.tick(); };
 
     setWindowTitle(kProjectCaption);
     m_pages->setCurrentWidget(ProjectPage);
@@ -578,12 +586,12 @@ void TMainFrm::LoadUserData(QWidget* splash)
     m_status0->clear();
     m_status1->clear();
 
-    m_ziLiao.load(*m_s.dm, m_s.login->opName, repaintSplash);
+    m_ziLiao.load(*m_s.dm, m_s.login->opName, nodeAdded);
     repaintSplash();
     if (m_ziLiao.tree.rowCount() > 0)
         tvZiLiao->expand(m_ziLiao.tree.index(0, 0));
 
-    m_guiDang.load(*m_s.dm, m_s.login->opName, repaintSplash);
+    m_guiDang.load(*m_s.dm, m_s.login->opName, nodeAdded);
     if (m_guiDang.tree.rowCount() > 0)
         tvGuiDang->expand(m_guiDang.tree.index(0, 0));
 
@@ -748,8 +756,10 @@ void TMainFrm::loadTemplateTree()
     m_status0->setText(QStringLiteral("正在加载模板资料..."));
     m_status0->repaint();
     m_status0->setText(QStringLiteral("加载模板树数据上下文..."));
-    m_moban.load(*m_s.dm, m_s.login->opName, [this] { repaint(); });
-    repaint();
+    // The window is repainted as the tree grows, at most every 50 ms (the first node shows the second text).
+    RepaintThrottle painter(this);
+    m_moban.load(*m_s.dm, m_s.login->opName, [&painter] { painter.tick(); });
+    painter.now();
     if (m_moban.tree.rowCount() > 0) {
         const QModelIndex first = m_moban.tree.index(0, 0);
         selectNode(Library::Moban, first);
@@ -815,20 +825,20 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 
 void TMainFrm::tvMobanChange()
 {
-    selectionEvent(Library::Moban);
+    selectionEvent(Library::Moban, selectedNode(Library::Moban));
 }
 
 void TMainFrm::tvZiLiaoChange()
 {
-    selectionEvent(Library::ZiLiao);
+    selectionEvent(Library::ZiLiao, selectedNode(Library::ZiLiao));
 }
 
 void TMainFrm::tvGuiDangChange()
 {
-    selectionEvent(Library::GuiDang);
+    selectionEvent(Library::GuiDang, selectedNode(Library::GuiDang));
 }
 
-void TMainFrm::selectionEvent(Library lib)
+void TMainFrm::selectionEvent(Library lib, const QModelIndex& previous)
 {
     const QModelIndex node = selectedNode(lib);
     if (!node.isValid())
@@ -836,6 +846,27 @@ void TMainFrm::selectionEvent(Library lib)
     LibraryData& data = library(lib);
     const NodeRecord r = data.tree.record(node);
 
+    // The changed table of the viewer is dealt with before anything of the new node is shown: when its save
+    // fails, the table stays in the viewer and the selection goes back to the node it belongs to, so the tree,
+    // the status bar and the menus never describe another node than the table on the screen.
+    try {
+        releaseViewer(lib, r);
+    } catch (...) {
+        keepViewerNodeSelected(lib, previous);
+        throw;
+    }
+
+    describeNode(lib, node);
+    if (lib == Library::ZiLiao)
+        LoadHeaderValues(r);
+    showNodeContent(lib, r);
+    updateSaveActions();
+}
+
+void TMainFrm::describeNode(Library lib, const QModelIndex& node)
+{
+    LibraryData& data = library(lib);
+    const NodeRecord r = data.tree.record(node);
     m_status0->setText(QStringLiteral("当前节点: %1").arg(r.Name));
     if (lib != Library::GuiDang)
         m_status1->setText(QStringLiteral("%1 个对象").arg(data.tree.rowCount(node)));
@@ -847,19 +878,67 @@ void TMainFrm::selectionEvent(Library lib)
         contentPane(lib).showPage(ContentPane::Page::NodeInfo);
         CheckNodeKind(lib, r.TypeID);
     }
+}
 
-    if (lib == Library::ZiLiao)
-        LoadHeaderValues(r);
-
-    ContentPane& pane = contentPane(lib);
+void TMainFrm::releaseViewer(Library lib, const NodeRecord& next)
+{
+    TableViewer& viewer = contentPane(lib).viewer();
     if (lib != Library::GuiDang) {
-        // The table shown before is closed; unsaved edits are offered for saving rather than dropped. The archive
-        // tree keeps the shared viewer: LoadTableFile saves its changes before the next table.
-        offerToSaveViewer(pane.viewer());
-        pane.viewer().ResetContent();
+        // The table shown before is closed; unsaved edits are offered for saving rather than dropped.
+        offerToSaveViewer(viewer);
+        viewer.ResetContent();
+        return;
     }
-    showNodeContent(lib, r);
-    updateSaveActions();
+    // The archive tree keeps the shared viewer: a changed table is saved without a question when the next node
+    // brings a table of its own (as LoadTableFile does).
+    if (!kindShowsFile(lib, next.TypeID) || next.TypeID == NodeKinds::ExternalFile ||
+        !isFile(nodeFilePath(lib, next)))
+        return;
+    if (viewer.GetFileName().isEmpty() || viewer.IsModified() != 1)
+        return;
+    BusyCursor busy(*m_s.prompter);
+    if (viewer.SaveFile(viewer.GetFileName(), 0) != 1)
+        throw QuelmarError(QStringLiteral("文件没有被保存？"));
+}
+
+void TMainFrm::keepViewerNodeSelected(Library lib, const QModelIndex& previous)
+{
+    const ViewerNode& shown = lib == Library::Moban ? m_mobanViewerNode : m_ziLiaoViewerNode;
+    QTreeView* tree = treeView(lib);
+    ++m_selectionHold;
+    const QPersistentModelIndex back(shown.library == lib && shown.index.isValid() ? QModelIndex(shown.index)
+                                                                                     : previous);
+    tree->setCurrentIndex(back);
+    --m_selectionHold;
+    // A mouse press selects the clicked row only after the current node has changed: the highlight follows once
+    // the press has been handled.
+    QMetaObject::invokeMethod(
+        tree,
+        [tree, back] {
+            if (tree->currentIndex() != back)
+                return;
+            if (back.isValid())
+                tree->selectionModel()->select(back, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            else
+                tree->selectionModel()->clearSelection();
+        },
+        Qt::QueuedConnection);
+    if (shown.library == lib || !shown.index.isValid())
+        return;
+    // The table belongs to the other tree of the project page: that tree has the focus again, with its caption,
+    // toolbar and menus, and the status bar shows its node (the caption is set first, so that entering the tree
+    // does not run its selection event once more).
+    if (shown.library == Library::ZiLiao) {
+        setWindowTitle(kProjectCaption);
+        m_projectBars->setCurrentWidget(m_ziLiaoActs->toolBar());
+        setOperationsMenus(true, false, false);
+    } else {
+        setWindowTitle(kArchiveCaption);
+        m_projectBars->setCurrentWidget(m_guiDangActs->toolBar());
+        setOperationsMenus(false, false, true);
+    }
+    treeView(shown.library)->setFocus();
+    describeNode(shown.library, shown.index);
 }
 
 void TMainFrm::showNodeContent(Library lib, const NodeRecord& r)
@@ -884,6 +963,8 @@ void TMainFrm::showNodeContent(Library lib, const NodeRecord& r)
     }
     pane.showPage(ContentPane::Page::TableFile);
     LoadTableFile(pane.viewer(), path);
+    ViewerNode& shown = lib == Library::Moban ? m_mobanViewerNode : m_ziLiaoViewerNode;
+    shown = {lib, QPersistentModelIndex(library(lib).tree.indexOfItem(r.ItemID))};
     if (lib == Library::ZiLiao && HeaderFillPending)
         FillPendingHeader(r);
 }

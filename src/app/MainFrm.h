@@ -157,7 +157,15 @@ private:
     void connectActions();
     void connectTree(Library library);
     void setOperationsMenus(bool ziLiao, bool moban, bool guiDang);
-    void selectionEvent(Library library);
+    // The selection event of a tree; `previous` is the node selected before (the same node when it is shown anew).
+    void selectionEvent(Library library, const QModelIndex& previous);
+    // Status texts and the library's entries for the node.
+    void describeNode(Library library, const QModelIndex& node);
+    // Before the next node is shown: the viewer's changed table is offered for saving and closed (template and
+    // project trees) or saved (archive tree, when the next node shows a table). Throws when the save fails.
+    void releaseViewer(Library library, const NodeRecord& next);
+    // After a failed save: the selection goes back to the node whose table the viewer still shows.
+    void keepViewerNodeSelected(Library library, const QModelIndex& previous);
     void showNodeContent(Library library, const NodeRecord& record);
     // Before another node replaces a modified table in the viewer: ask whether to save it.
     void offerToSaveViewer(TableViewer& viewer);
@@ -189,6 +197,14 @@ private:
     // While positive, the trees' selection changes do not run the selection event (an operation is changing the
     // tree; it shows the selection itself when done).
     int m_selectionHold = 0;
+
+    // The node whose table each viewer holds (the project page's viewer serves the project and archive trees).
+    struct ViewerNode {
+        Library library = Library::ZiLiao;
+        QPersistentModelIndex index;
+    };
+    ViewerNode m_mobanViewerNode{Library::Moban, {}};
+    ViewerNode m_ziLiaoViewerNode;
 
     MainServices m_s;
     LibraryData m_moban{Library::Moban};

@@ -1,8 +1,14 @@
 #include "app/QuelmarApplication.h"
 
+#include "Version.h"
+#include "app/IconFactory.h"
 #include "core/QuelmarError.h"
 
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <exception>
 
@@ -17,6 +23,28 @@ std::function<void(const QString&)>& errorSink()
 }  // namespace
 
 QuelmarApplication::QuelmarApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void QuelmarApplication::setUpProgram()
+{
+    QApplication::setApplicationName(QStringLiteral("Quelmar"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELMAR_VERSION));
+    QApplication::setWindowIcon(IconFactory::appIcon());
+    // Latin letters and digits in a Latin face, Chinese text in a CJK one.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPointSize(10);
+    QApplication::setFont(font);
+
+    // Qt's own dialogs and context menus speak Chinese too (when Qt's translations are installed).
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto* qtTranslator = new QTranslator(qApp);
+    if (qtTranslator->load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTranslator);
+    else
+        delete qtTranslator;
+}
 
 void QuelmarApplication::setErrorSink(std::function<void(const QString&)> sink)
 {

@@ -13,6 +13,12 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // The program's application settings, made once after the application object: the name "Quelmar" (the title
+    // that message boxes without a caption of their own and the task bar show), version, icon, fonts, and Qt's own
+    // texts in Chinese. No application display name is set: Qt would append " — Quelmar" to every window's title,
+    // and every caption must read exactly as the program sets it.
+    static void setUpProgram();
+
     // Runs `work` and shows a failure in an error box; true when it finished. Used where a failure must be
     // reported outside an event handler (start-up steps, tests).
     static bool guarded(const std::function<void()>& work);

@@ -1,14 +1,9 @@
 #include "Version.h"
 #include "app/AppStart.h"
-#include "app/IconFactory.h"
 #include "app/QuelmarApplication.h"
 #include "cell/view/WidgetPrintBackend.h"
 
 #include <QCommandLineParser>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
-#include <QFont>
 
 #include <cstdio>
 #include <cstring>
@@ -24,25 +19,8 @@ int main(int argc, char* argv[])
     }
 
     QuelmarApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quelmar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quelmar"));
-    QApplication::setApplicationVersion(QStringLiteral(QUELMAR_VERSION));
-    QApplication::setWindowIcon(IconFactory::appIcon());
-    // Latin letters and digits in a Latin face, Chinese text in a CJK one.
-    QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("WenQuanYi Micro Hei")});
-    font.setPointSize(10);
-    QApplication::setFont(font);
-
+    QuelmarApplication::setUpProgram();
     cell::installWidgetPrintBackend();
-
-    // Qt's own dialogs and context menus speak Chinese too (when Qt's translations are installed).
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quelmar 公路工程施工资料管理系统"));

@@ -2,6 +2,7 @@
 // header-fill positions of a form and the option lists. Each runs the same core operation as the program's
 // dialogs, without a screen.
 #include "cli/Cli.h"
+#include "cell/CellControl.h"
 #include "cli/CliSession.h"
 #include "projects/HeaderFields.h"
 #include "projects/HeaderFill.h"
@@ -9,6 +10,7 @@
 #include "projects/OptionLists.h"
 #include "projects/ProjectOverview.h"
 #include "store/DataPool.h"
+#include "store/FileLayout.h"
 #include "trees/NodeKinds.h"
 
 #include <QJsonArray>
@@ -173,14 +175,31 @@ int runDefaultsSet(CliContext& ctx)
 
 // ---- fill-positions --------------------------------------------------------------------------------------------
 
-NodeRecord formOf(CliContext& ctx)
+NodeRecord formOf(CliContext& ctx, Library* library = nullptr)
 {
     LibraryData& data = ctx.session().library(CliSession::parseLibrary(ctx.arg(0, "LIBRARY")));
     const NodeRecord r = data.tree.record(nodeOf(data, ctx.intArg(1, "ID")));
     const NodeKind* kind = FindNodeKind(data.library(), r.TypeID);
     if (data.library() == Library::GuiDang || !kind || !kind->ownsFillRange || r.FillMode == 0)
         throw QuelmarError(QStringLiteral("节点“%1”没有表头填写位置。").arg(r.Name));
+    if (library)
+        *library = data.library();
     return r;
+}
+
+// The sheet the form's positions must lie in: the current sheet of its table file, as the dialog sees it in the
+// designer.
+SheetExtent formSheet(CliContext& ctx, Library library, const NodeRecord& r)
+{
+    const AppPaths& paths = ctx.session().paths();
+    const QString folder = library == Library::Moban ? paths.MobanFolderPath(r.iDir) : paths.ZiLiaoFolderPath(r.iDir);
+    const QString path = FileLayout::NodeFilePath(folder, r.File_Name, r.Ext);
+    cell::CellControl control;
+    if (control.OpenFile(path, cell::tableFilePassword()) != 1)
+        throw QuelmarError(control.errorString().isEmpty()
+                               ? QStringLiteral("无法打开表格文件“%1”，填写位置无法检查。").arg(path)
+                               : control.errorString());
+    return CurrentSheetExtent(control);
 }
 
 void printPositions(CliContext& ctx, const FillPositions& p)
@@ -217,11 +236,13 @@ int runFillGet(CliContext& ctx)
 
 int runFillSet(CliContext& ctx)
 {
-    const NodeRecord r = formOf(ctx);
+    Library library = Library::ZiLiao;
+    const NodeRecord r = formOf(ctx, &library);
     TDataPoolDM& dm = ctx.session().dm();
     std::optional<FillPositions> p = ReadFillPositions(dm, r.FillMode);
     if (!p)
         throw QuelmarError(QStringLiteral("没有找到相应表头信息！"));
+    const SheetExtent sheet = formSheet(ctx, library, r);
     static const QRegularExpression split(QStringLiteral("^([A-Za-z]*)(.*)$"));
     for (const auto& [n, ref] : assignments(ctx, 2)) {
         FillPosition& f = (*p)[size_t(n - 1)];
@@ -234,9 +255,9 @@ int runFillSet(CliContext& ctx)
         f.col = m.captured(1);
         f.row = m.captured(2);
     }
-    // The dialog's check, with its messages.
-    if (const int bad = FirstInvalidFillPosition(*p))
-        throw QuelmarError(FillPositionMessage(bad));
+    // The dialog's check against the form's sheet, with its messages.
+    if (const FillPositionCheck check = CheckFillPositions(*p, sheet); check.field != 0)
+        throw QuelmarError(check.message);
     StoreFillPositions(dm, r.FillMode, *p);
     printPositions(ctx, *ReadFillPositions(dm, r.FillMode));
     return 0;
@@ -286,7 +307,12 @@ int runOptionsDelete(CliContext& ctx)
     const int position = ctx.intArg(1, "POSITION");
     if (position < 1 || position > lists.items(n).size())
         throw QuelmarError(QStringLiteral("选项列表“%1”中没有第 %2 项。").arg(HeaderFields::name(n)).arg(position));
-    lists.remove(n, position - 1);
+    // The dialog's "删除(&D)...": it asks "确实要删除该项吗？", answered yes only with --yes.
+    if (lists.Delete(ctx.prompter, n, position - 1) == -2) {
+        ctx.err << QStringLiteral("未删除：没有得到确认（加 --yes 回答“是”）。") << '\n';
+        ctx.err.flush();
+        return 1;
+    }
     return 0;
 }
 
@@ -335,8 +361,8 @@ const CliRegistrar regFillSet(command("fill-positions set", "LIBRARY ID N=REF...
 const CliRegistrar regOptionsList(command("options list", "[N]", "显示工程概况选项列表（--json）", 0, 1,
                                           runOptionsList));
 const CliRegistrar regOptionsAdd(command("options add", "N NAME", "在选项列表 N 末尾新建一项", 2, 2, runOptionsAdd));
-const CliRegistrar regOptionsDelete(command("options delete", "N POSITION", "删除选项列表 N 的第 POSITION 项", 2,
-                                            2, runOptionsDelete));
+const CliRegistrar regOptionsDelete(command("options delete", "N POSITION [--yes]", "删除选项列表 N 的第 POSITION 项",
+                                            2, 2, runOptionsDelete));
 const CliRegistrar regOptionsClear(command("options clear", "N [--yes]", "清空选项列表 N", 1, 1, runOptionsClear));
 
 } // namespace

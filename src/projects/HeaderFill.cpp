@@ -8,6 +8,8 @@
 #include "store/DataPool.h"
 #include "store/RowSet.h"
 
+#include <algorithm>
+
 namespace {
 
 QString beFilledColumn(int n) { return QStringLiteral("BeFilled%1").arg(n); }
@@ -55,15 +57,66 @@ QString FillPositionMessage(int n)
     return HeaderFields::name(n) + QStringLiteral("的行或列位置不正确！");
 }
 
+namespace {
+
+bool allOf(const QString& text, bool (*accept)(char16_t))
+{
+    for (const QChar c : text)
+        if (!accept(c.unicode()))
+            return false;
+    return true;
+}
+
+bool isAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool isAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// What the dialog accepts: letters in the column box, digits in the row box, and together a cell reference.
+bool typedCellOf(const FillPosition& f, int& col, int& row)
+{
+    return allOf(f.col, isAsciiLetter) && allOf(f.row, isAsciiDigit) && cellOf(f, col, row);
+}
+
+} // namespace
+
 int FirstInvalidFillPosition(const FillPositions& positions)
 {
     for (int n = 1; n <= HeaderFields::Count; ++n) {
         const FillPosition& f = positions[size_t(n - 1)];
         int col = 0, row = 0;
-        if (f.filled && !cellOf(f, col, row))
+        if (f.filled && !typedCellOf(f, col, row))
             return n;
     }
     return 0;
+}
+
+SheetExtent CurrentSheetExtent(const cell::CellControl& cell)
+{
+    const int sheet = cell.GetCurSheet();
+    return {std::max(0, cell.GetCols(sheet) - 1), std::max(0, cell.GetRows(sheet) - 1)};
+}
+
+QString FillPositionOutsideMessage(int n, const FillPosition& position, const SheetExtent& sheet)
+{
+    return QStringLiteral("%1的位置“%2”在表格之外：表格只有 %3 列、%4 行。")
+        .arg(HeaderFields::name(n), position.col.toUpper() + position.row)
+        .arg(sheet.cols)
+        .arg(sheet.rows);
+}
+
+FillPositionCheck CheckFillPositions(const FillPositions& positions, const SheetExtent& sheet)
+{
+    const bool sized = sheet.cols > 0 && sheet.rows > 0;
+    for (int n = 1; n <= HeaderFields::Count; ++n) {
+        const FillPosition& f = positions[size_t(n - 1)];
+        if (!f.filled)
+            continue;
+        int col = 0, row = 0;
+        if (!typedCellOf(f, col, row))
+            return {n, FillPositionMessage(n)};
+        if (sized && (col > sheet.cols || row > sheet.rows))
+            return {n, FillPositionOutsideMessage(n, f, sheet)};
+    }
+    return {};
 }
 
 void StoreFillPositions(TDataPoolDM& dm, int id, const FillPositions& positions)
@@ -90,16 +143,16 @@ void StoreFillPositions(TDataPoolDM& dm, int id, const FillPositions& positions)
     }
 }
 
-bool EditFillPositions(TDataPoolDM& dm, FillPositionsEditor& editor, int id)
+bool EditFillPositions(TDataPoolDM& dm, FillPositionsEditor& editor, int id, const SheetExtent& sheet)
 {
     std::optional<FillPositions> positions = ReadFillPositions(dm, id);
     if (!positions)
         throw QuelmarError(kNoRecord);
-    if (!editor.edit(*positions))
+    if (!editor.edit(*positions, sheet))
         return false;
     // The dialog checks before it closes; a caller that skipped the check must not store a bad position.
-    if (const int bad = FirstInvalidFillPosition(*positions))
-        throw QuelmarError(FillPositionMessage(bad));
+    if (const FillPositionCheck check = CheckFillPositions(*positions, sheet); check.field != 0)
+        throw QuelmarError(check.message);
     StoreFillPositions(dm, id, *positions);
     return true;
 }

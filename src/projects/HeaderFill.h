@@ -29,9 +29,30 @@ std::optional<FillPositions> ReadFillPositions(TDataPoolDM& dm, int id);
 
 // "工程名称的行或列位置不正确！" ... for field n (1..18).
 QString FillPositionMessage(int n);
-// The dialog's check on OK: the first ticked field (in field order) whose column + row text is not a cell
-// reference, or 0 when every ticked field is valid. Unticked fields are not checked.
+// The first ticked field (in field order) whose position is no cell: the row box must hold decimal digits only,
+// the column box letters only (either case), and the two together a cell reference; so a whole reference typed
+// into the column box ("B8") with an empty row box is refused. 0 when every ticked field names a cell. Unticked
+// fields are not checked.
 int FirstInvalidFillPosition(const FillPositions& positions);
+
+// The sheet a form's positions are checked against: its data columns and rows (without the label column and row).
+// 0 x 0: unknown, only the references are checked.
+struct SheetExtent {
+    int cols = 0;
+    int rows = 0;
+};
+// The current sheet of the form open in the control.
+SheetExtent CurrentSheetExtent(const cell::CellControl& cell);
+
+// The dialog's check on OK, in field order over the ticked fields: the first position that is no cell gets
+// FillPositionMessage(); the first cell outside the sheet gets FillPositionOutsideMessage(). `field` 0: accepted.
+struct FillPositionCheck {
+    int field = 0;
+    QString message;
+};
+FillPositionCheck CheckFillPositions(const FillPositions& positions, const SheetExtent& sheet);
+// "工程名称的位置“Z200”在表格之外：表格只有 10 列、40 行。"
+QString FillPositionOutsideMessage(int n, const FillPosition& position, const SheetExtent& sheet);
 
 // Stores what the dialog confirmed: BeFilledN for every field; RowN / ColN only for ticked fields (an unticked
 // field keeps its stored position, which comes back when it is ticked again). Writes only when something changed.
@@ -39,17 +60,17 @@ int FirstInvalidFillPosition(const FillPositions& positions);
 void StoreFillPositions(TDataPoolDM& dm, int id, const FillPositions& positions);
 
 // The dialog "填写位置" (TAutoFillRangeFrm in the program): shows the positions and returns true on OK with the
-// positions as typed. Its OK button may close the dialog only when FirstInvalidFillPosition() is 0; otherwise it
-// shows FillPositionMessage() of that field and stays open.
+// positions as typed. Its OK button may close the dialog only when CheckFillPositions() against `sheet` accepts
+// them; otherwise it shows the check's message and stays open.
 class FillPositionsEditor {
 public:
     virtual ~FillPositionsEditor() = default;
-    virtual bool edit(FillPositions& positions) = 0;
+    virtual bool edit(FillPositions& positions, const SheetExtent& sheet) = 0;
 };
 
-// The designer's "填写属性(&F)...": reads the record (none: "没有找到相应表头信息！"), runs the dialog, stores the
-// result on OK. Returns whether it was accepted.
-bool EditFillPositions(TDataPoolDM& dm, FillPositionsEditor& editor, int id);
+// The designer's "填写属性(&F)...": reads the record (none: "没有找到相应表头信息！"), runs the dialog on the
+// positions with the sheet of the form it shows, stores the result on OK. Returns whether it was accepted.
+bool EditFillPositions(TDataPoolDM& dm, FillPositionsEditor& editor, int id, const SheetExtent& sheet);
 
 // The option lists (gkxx) by field: list n (1..18) holds the names in iSort order.
 using OptionItems = std::array<QStringList, 18>;

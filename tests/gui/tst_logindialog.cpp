@@ -1,6 +1,7 @@
 // The login dialog on a fresh program folder: a failed attempt keeps the dialog open with the controls disabled
 // while the message shows and the focus back in the right field; only a successful attempt records the user.
 #include "app/LoginFrm.h"
+#include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
 #include "support/ProgramFolderFixture.h"
@@ -38,6 +39,7 @@ private slots:
     void failedAttempt_data();
     void failedAttempt();
     void successRecordsUser();
+    void failingCheckClosesDialog();
     void logoutDialog();
 };
 
@@ -130,6 +132,36 @@ void TestLoginDialog::successRecordsUser()
     again.show();
     again.cancelButton()->click();
     QCOMPARE(again.result(), int(QDialog::Rejected));
+}
+
+void TestLoginDialog::failingCheckClosesDialog()
+{
+    // A check that fails (the database) does not leave through the button's signal: the dialog closes with its
+    // own result and the message, and ShowLoginDialog raises it again after the dialog is gone.
+    ScriptedPrompter prompter;
+    const TLoginFrm::LoginRule failing = [](const QString&, const QString&) -> bool {
+        throw QuelmarError(QStringLiteral("数据库错误：database is locked"));
+    };
+    TLoginFrm dialog(prompter, failing, QStringLiteral("Admin"));
+    dialog.show();
+    dialog.loginButton()->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), TLoginFrm::CheckFailed);
+    QCOMPARE(dialog.failure(), QStringLiteral("数据库错误：database is locked"));
+    QVERIFY(prompter.events.isEmpty());
+
+    // Through the modal dialog: Enter on the default button while it runs.
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<TLoginFrm*>(QApplication::activeModalWidget()))
+            QTest::keyClick(d->passwordEdit(), Qt::Key_Return);
+    });
+    try {
+        ShowLoginDialog(prompter, failing, QStringLiteral("Admin"));
+        QFAIL("the failure was not raised");
+    } catch (const QuelmarError& e) {
+        QCOMPARE(e.message(), QStringLiteral("数据库错误：database is locked"));
+    }
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestLoginDialog::logoutDialog()

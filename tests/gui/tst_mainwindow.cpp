@@ -4,6 +4,7 @@
 #include "app/FlashFrm.h"
 #include "app/MainFrm.h"
 #include "app/QuelmarApplication.h"
+#include "app/RepaintThrottle.h"
 #include "cell/view/CellView.h"
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
@@ -85,6 +86,7 @@ private slots:
     void changedTableIsOfferedForSaving_data();
     void changedTableIsOfferedForSaving();
     void archiveTreeSavesSharedViewer();
+    void failedSaveKeepsSelection();
     void saveActionFollowsViewer();
     void recycleBinMenuAndGuard();
     void pendingActionSaysNotAvailable();
@@ -96,6 +98,7 @@ private slots:
     void windowOffScreenComesBack();
     void closeAsksFirst();
     void splashIsItsPicture();
+    void splashRepaintsAreThrottled();
     void engineViewerCountsOnlyEdits();
     void doubleClickOpens_data();
     void doubleClickOpens();
@@ -334,6 +337,57 @@ void TestMainWindow::archiveTreeSavesSharedViewer()
     QVERIFY(!v.calls.contains(QStringLiteral("ResetContent")));
     QCOMPARE(v.calls.mid(0, 2), QStringList({QStringLiteral("SaveFile 3.cll 0"),
                                             QStringLiteral("OpenFile 2.cll 58206143")}));
+}
+
+void TestMainWindow::failedSaveKeepsSelection()
+{
+    openWindow();
+    m_main->show();
+    QTreeView* tree = m_main->treeView(Library::ZiLiao);
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 5));
+    tree->expandAll();
+    ScriptedViewer& v = viewer(Library::ZiLiao);
+    v.modified = true;
+    v.saveResult = 0;
+    const auto clickOn = [tree](const QModelIndex& index) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    };
+
+    // The user clicks another form and answers yes; the save fails: the tree, the status bar and the entries stay
+    // with the form whose changed table the pane still shows.
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    clickOn(node(Library::ZiLiao, 6));
+    QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 5));
+    QTRY_COMPARE(tree->selectionModel()->selectedIndexes(), QModelIndexList{node(Library::ZiLiao, 5)});
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K12 压实度"));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("2.cll"));
+    QVERIFY(v.modified);
+    QCOMPARE(m_main->contentPane(Library::ZiLiao).currentPage(), ContentPane::Page::TableFile);
+
+    // Once the save works, the same click goes on to the other form.
+    m_errors.clear();
+    v.saveResult = 1;
+    m_prompter.answers.enqueue(Prompter::Answer::Yes);
+    clickOn(node(Library::ZiLiao, 6));
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 6));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("3.cll"));
+
+    // The archive tree shares the viewer: its archived form cannot replace the project form's changed table, so
+    // the archive selection goes back and the project tree is the current one again.
+    v.modified = true;
+    v.saveResult = 0;
+    m_main->selectNode(Library::GuiDang, node(Library::GuiDang, 3));
+    QCOMPARE(m_errors, QStringList(QStringLiteral("文件没有被保存？")));
+    QVERIFY(m_main->selectedNode(Library::GuiDang) != node(Library::GuiDang, 3));
+    QTRY_VERIFY(!m_main->treeView(Library::GuiDang)->selectionModel()->isSelected(node(Library::GuiDang, 3)));
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("工程管理 - Quelmar"));
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K13 压实度"));
+    QCOMPARE(m_main->selectedNode(Library::ZiLiao), node(Library::ZiLiao, 6));
+    QCOMPARE(QFileInfo(v.file).fileName(), QStringLiteral("3.cll"));
+    QVERIFY(v.modified);
+    v.modified = false;
 }
 
 void TestMainWindow::saveActionFollowsViewer()
@@ -583,6 +637,49 @@ void TestMainWindow::splashIsItsPicture()
     TFlashFrm splash;
     QCOMPARE(splash.size(), QSize(400, 245));
     QVERIFY(splash.isVisible());
+}
+
+namespace {
+// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+}  // namespace
+
+void TestMainWindow::splashRepaintsAreThrottled()
+{
+    // The steps of a long load repaint at once; the nodes of a tree only when the interval has passed since the
+    // last repaint (the first node always shows).
+    QWidget window;
+    window.resize(80, 40);
+    window.show();
+    PaintCounter counter;
+    window.installEventFilter(&counter);
+    RepaintThrottle throttle(&window, 3600 * 1000);
+    throttle.tick();
+    QCOMPARE(throttle.repaints(), 1);
+    for (int i = 0; i < 500; ++i)
+        throttle.tick();
+    QCOMPARE(throttle.repaints(), 1);
+    throttle.now();
+    QCOMPARE(throttle.repaints(), 2);
+    QVERIFY(counter.paints >= 2);
+
+    // The start-up load still draws its splash between the steps.
+    openWindow();
+    TFlashFrm splash;
+    PaintCounter splashPaints;
+    splash.installEventFilter(&splashPaints);
+    m_main->LoadUserData(&splash);
+    QVERIFY(m_errors.isEmpty());
+    QVERIFY2(splashPaints.paints >= 3, qPrintable(QString::number(splashPaints.paints)));
 }
 
 void TestMainWindow::engineViewerCountsOnlyEdits()

@@ -95,11 +95,26 @@ void TestProjectDialogs::fillPositionsDialog()
     QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
     QVERIFY(dialog.isVisible());
     QCOMPARE(prompter.messages(QStringLiteral("information")), QStringList{QStringLiteral("专业工长的行或列位置不正确！")});
+    // The whole reference in the column box with the row box empty is no position either.
+    prompter.events.clear();
+    dialog.colEdit(5)->setText(QStringLiteral("E9"));
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(prompter.messages(QStringLiteral("information")), QStringList{QStringLiteral("专业工长的行或列位置不正确！")});
+    QCOMPARE(dialog.focusWidget(), dialog.rowEdit(5));
+    // A cell beyond the form's sheet is refused with the sheet's size.
+    prompter.events.clear();
+    dialog.setSheet(SheetExtent{8, 20});
+    dialog.rowEdit(5)->setText(QStringLiteral("21"));
+    dialog.colEdit(5)->setText(QStringLiteral("e"));
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(prompter.messages(QStringLiteral("information")),
+             QStringList{QStringLiteral("专业工长的位置“E21”在表格之外：表格只有 8 列、20 行。")});
     dialog.rowEdit(5)->setText(QStringLiteral("9"));
-    dialog.colEdit(5)->setText(QStringLiteral("E"));
     QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.positions()[4].ref(), QStringLiteral("E9"));
+    QCOMPARE(dialog.positions()[4].ref(), QStringLiteral("e9"));
 }
 
 void TestProjectDialogs::wizardPages()

@@ -5,9 +5,18 @@
 #include "app/AppStart.h"
 #include "app/MainFrm.h"
 #include "app/QuelmarApplication.h"
+#include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
+#include "store/ProgramFolder.h"
 #include "support/ProgramFolderFixture.h"
+#include "app/LoginFrm.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -29,6 +38,8 @@ private slots:
     void cancelledReloginEndsProgram();
     void failedLoadAsksForLoginAgain();
     void failuresBeforeAnyWindow();
+    void failingLoginCheckEndsStartup();
+    void failingReloginCheckAsksAgain();
     void programFolder();
     void versionWithoutWindow();
 
@@ -157,6 +168,91 @@ void TestStartup::failuresBeforeAnyWindow()
     QVERIFY(!cancelled.mainWindow());
 }
 
+namespace {
+
+// Overwrites the first page of a table in a database file that no connection holds, so that the file still opens
+// and every other table reads, but the first statement that reads this table fails with the engine's message.
+void damageTable(const QString& file, const QString& table)
+{
+    int page = 0;
+    int pageSize = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA page_size")) && q.next());
+        pageSize = q.value(0).toInt();
+        QVERIFY(q.prepare(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'table' AND name = ?")));
+        q.addBindValue(table);
+        QVERIFY(q.exec() && q.next());
+        page = q.value(0).toInt();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damage"));
+    QVERIFY(page > 1 && pageSize > 0);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(qint64(page - 1) * pageSize));
+    QCOMPARE(f.write(QByteArray(pageSize, '\xff')), qint64(pageSize));
+}
+
+}  // namespace
+
+void TestStartup::failingLoginCheckEndsStartup()
+{
+    // A program folder whose users table cannot be read: the database opens and the dialog offers the last user,
+    // but the check of the typed name fails. The program ends with the engine's message and shows no window.
+    QTemporaryDir dir;
+    const AppPaths paths = CreateProgramFolder(dir.path());
+    damageTable(paths.DatabaseFile, QStringLiteral("czy"));
+
+    QuelmarShell shell(paths.AppDir, &m_prompter);   // the program's own login dialog
+    int dialogs = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<TLoginFrm*>(QApplication::activeModalWidget());
+        if (!d || !d->loginButton()->isEnabled())
+            return;
+        ++dialogs;
+        d->nameEdit()->setText(QStringLiteral("Admin"));
+        d->loginButton()->click();
+    });
+    answer.start(5);
+    QVERIFY(!shell.start());
+    answer.stop();
+    QCOMPARE(dialogs, 1);
+    QCOMPARE(shell.exitStatus(), 1);
+    QVERIFY(!shell.mainWindow());
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(QStringLiteral("malformed")), qPrintable(errors.first()));
+    // The failed check was no login: nobody was recorded as the last user.
+    QVERIFY(m_prompter.events.isEmpty());
+}
+
+void TestStartup::failingReloginCheckAsksAgain()
+{
+    // After a log-out a failing check shows its message and the login comes again (the window stays hidden).
+    QuelmarShell shell(m_folder->paths().AppDir, &m_prompter);
+    int calls = 0;
+    shell.setLoginStep([&](const QString& name, TDataPoolDM& dm, TLoginInfo& info) {
+        offered << name;
+        if (++calls == 2)
+            throw QuelmarError(QStringLiteral("数据库已被锁定。"));
+        return TryLogin(dm, QStringLiteral("Admin"), QString(), info, true);
+    });
+    QVERIFY(shell.start());
+    shell.logout();
+    QCOMPARE(errors, QStringList(QStringLiteral("数据库已被锁定。")));
+    QCOMPARE(calls, 3);
+    QCOMPARE(offered, QStringList({QString(), QStringLiteral("Admin"), QStringLiteral("Admin")}));
+    QVERIFY(!shell.ended());
+    QVERIFY(shell.mainWindow()->isVisible());
+    shell.mainWindow()->closeWithoutQuery();
+}
+
 void TestStartup::programFolder()
 {
     qputenv("QUELMAR_DIR", "/srv/quelmar");
@@ -180,7 +276,7 @@ void TestStartup::versionWithoutWindow()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     p.setProcessEnvironment(env);
     p.start(program, {QStringLiteral("--version")});
-    QVERIFY(p.waitForFinished(10000));
+    QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).startsWith(QStringLiteral("Quelmar ")));
 }
