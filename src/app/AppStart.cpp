@@ -9,6 +9,7 @@
 #include "store/WriteUnit.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QTimer>
 
 QuelmarShell::QuelmarShell(QString appDir, Prompter* prompter) : m_appDir(std::move(appDir))
@@ -35,6 +36,30 @@ QString QuelmarShell::programFolder(const QString& dirOption)
     if (!env.isEmpty())
         return env;
     return QCoreApplication::applicationDirPath();
+}
+
+// The program folder's database. A server that wants a password it was not given (none in ~/.pgpass) asks for it
+// until it is right or the user gives up.
+void QuelmarShell::openDatabase()
+{
+    DatabaseLocation location = ProgramDatabase(m_paths, m_databaseOverride);
+    for (;;) {
+        try {
+            m_dm = std::make_unique<TDataPoolDM>(location);
+            return;
+        } catch (const DatabasePasswordError& e) {
+            if (!m_widgetPrompter)
+                throw;
+            bool ok = false;
+            const QString password = QInputDialog::getText(
+                nullptr, QStringLiteral("连接数据库服务器"),
+                QStringLiteral("%1\n\n请输入数据库用户“%2”的口令:").arg(e.message(), location.user), QLineEdit::Password,
+                QString(), &ok);
+            if (!ok)
+                throw QuelmarError(e.message());
+            location.password = password;
+        }
+    }
 }
 
 bool QuelmarShell::login(const QString& name)
@@ -86,8 +111,8 @@ bool QuelmarShell::start()
 {
     // Installation checks and the database: a failure ends the program before any window.
     if (!QuelmarApplication::guarded([this] {
-            m_paths = CheckInstallation(m_appDir);
-            m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
+            m_paths = CheckInstallation(m_appDir, !m_databaseOverride.isEmpty());
+            openDatabase();
             RecoverInterruptedWork(*m_dm, m_paths);
         })) {
         end(1);

@@ -27,6 +27,8 @@ public:
 
     void setLoginStep(LoginStep step) { m_loginStep = std::move(step); }
     void setViewerFactory(TableViewerFactory factory) { m_viewerFactory = std::move(factory); }
+    // `--db URL`: the database elsewhere than the program folder says (a PostgreSQL server).
+    void setDatabaseOverride(const QString& url) { m_databaseOverride = url; }
 
     // Runs the whole program; returns the process's exit status.
     int run();
@@ -52,11 +54,13 @@ public:
 
 private:
     bool login(const QString& name);
+    void openDatabase();
     // Splash, LoadUserData, splash hidden, main window shown. False when loading failed (the message was shown).
     bool loadUser();
     void end(int status);
 
     QString m_appDir;
+    QString m_databaseOverride;
     AppPaths m_paths;
     std::unique_ptr<WidgetPrompter> m_widgetPrompter;
     Prompter* m_prompter = nullptr;

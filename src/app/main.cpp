@@ -28,8 +28,12 @@ int main(int argc, char* argv[])
     QCommandLineOption dir(QStringLiteral("dir"), QStringLiteral("程序文件夹（数据库与表格文件所在的文件夹）。"),
                            QStringLiteral("DIR"));
     parser.addOption(dir);
+    QCommandLineOption db(QStringLiteral("db"),
+                          QStringLiteral("数据库服务器（多人合用）：postgresql://用户@主机:端口/数据库。"), QStringLiteral("URL"));
+    parser.addOption(db);
     parser.process(app);
 
     QuelmarShell shell(QuelmarShell::programFolder(parser.value(dir)));
+    shell.setDatabaseOverride(parser.value(db));
     return shell.run();
 }

@@ -171,8 +171,13 @@ void TDataPoolDM::connectNow()
 {
     QSqlDatabase db = database();
     m_dialect->configure(db, m_location, m_busyTimeout);
-    if (!db.open())
-        throw QuelmarError(QStringLiteral("无法打开数据库“%1”：%2").arg(m_location.displayName(), m_dialect->message(db.lastError())));
+    if (!db.open()) {
+        const QString message =
+            QStringLiteral("无法打开数据库“%1”：%2").arg(m_location.displayName(), m_dialect->message(db.lastError()));
+        if (m_dialect->isPasswordRefused(db.lastError()))
+            throw DatabasePasswordError(message);
+        throw QuelmarError(message);
+    }
     m_dialect->prepare(db, m_location, m_busyTimeout);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/QuelmarError.h"
 #include "store/DatabaseLocation.h"
 #include "store/RowSet.h"
 
@@ -27,6 +28,12 @@ class QSqlError;
 class QuelmarError;
 class SqlDialect;
 class WriteUnit;
+
+// The server refused the login for want of the right password: the desktop program asks for it and tries again.
+class DatabasePasswordError : public QuelmarError {
+public:
+    using QuelmarError::QuelmarError;
+};
 
 class TDataPoolDM {
 public:

@@ -204,8 +204,17 @@ public:
         return s == QLatin1String("55P03") || s == QLatin1String("40P01") || s == QLatin1String("40001");
     }
 
+    bool isPasswordRefused(const QSqlError& e) const override
+    {
+        const QString text = EngineText(e);
+        return state(e).startsWith(QLatin1String("28")) || text.contains(QLatin1String("password authentication failed"))
+            || text.contains(QLatin1String("no password supplied"));
+    }
+
     bool isConnectionLost(const QSqlError& e) const override
     {
+        if (isPasswordRefused(e))
+            return false;
         const QString s = state(e);
         if (s.startsWith(QLatin1String("08")) || s == QLatin1String("57P01") || s == QLatin1String("57P02")
             || s == QLatin1String("57P03"))
@@ -228,7 +237,7 @@ public:
             sentence = QStringLiteral("与数据库服务器的连接中断，本次操作没有写入任何内容。请检查网络和服务器，稍后再试。");
         else if (s.startsWith(QLatin1String("23")))
             sentence = kConflict;
-        else if (s.startsWith(QLatin1String("28")))
+        else if (isPasswordRefused(e))
             sentence = QStringLiteral("数据库服务器拒绝登录：用户名或口令不对。");
         else if (s == QLatin1String("3D000"))
             sentence = QStringLiteral("数据库服务器上没有这个数据库。请检查连接设置。");

@@ -35,6 +35,8 @@ public:
     virtual bool isBusy(const QSqlError& error) const = 0;
     // The connection to the server is gone (the server stopped, the network broke).
     virtual bool isConnectionLost(const QSqlError& error) const = 0;
+    // The server refused the login: no password, or a wrong one.
+    virtual bool isPasswordRefused(const QSqlError&) const { return false; }
     // What the user reads: what happened and what to do, the engine's words after it.
     virtual QString message(const QSqlError& error) const = 0;
 
