@@ -125,6 +125,10 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         r = cli({QStringLiteral("print"), QStringLiteral("moban"), QStringLiteral("999"), QStringLiteral("--pdf"), out});
         QCOMPARE(r.exitCode, 1);
+        // The project library's root offers no printing (its recycle bin would be printed too).
+        r = cli({QStringLiteral("batch-print"), QStringLiteral("project"), QStringLiteral("0"), QStringLiteral("--pdf"), out});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QStringLiteral("“资料库”是工程库的最顶层节点，不能批量打印；请选择它下面的节点。\n"));
         // A form whose file went missing: the message names it, nothing is written.
         const QString gone = m_folder->paths().MobanFolderPath(1);
         QVERIFY(!QFile::exists(out));

@@ -272,8 +272,15 @@ void TBatchPrintFrm::PrintToPdf()
         return;
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The node's name as the proposed file name, without the characters a file name cannot hold.
+    QString proposal = m_topName.trimmed();
+    for (QChar& c : proposal)
+        if (QStringLiteral("/\\:*?\"<>|").contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    if (proposal.isEmpty())
+        proposal = BatchPrintCaption();
     QString path = m_prompter.chooseSaveFile(QStringLiteral("打印到PDF文件"), QStringLiteral("PDF 文件|*.pdf"),
-                                             QDir(folder).filePath(m_topName + QStringLiteral(".pdf")));
+                                             QDir(folder).filePath(proposal + QStringLiteral(".pdf")));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -5,6 +5,7 @@
 
 #include "cell/CellControl.h"
 #include "printing/BatchPrintRun.h"
+#include "printing/PrintActions.h"
 #include "store/FileLayout.h"
 #include "trees/NodeKinds.h"
 
@@ -95,6 +96,13 @@ int runBatchPrint(CliContext& ctx)
                                     .arg(BatchPrintMaxCopies)
                                     .arg(c));
     }
+    // Where the program's print actions do nothing (the project library's top level, the archive's root), there is
+    // no batch to print either: the project library's root would also print the forms in its recycle bin.
+    const NodeRecord top = data.tree.record(index);
+    if (PrintStepFor(library, top, data.tree.level(index) == 0, PrintCommand::PrintWithDlg).kind == PrintStep::Kind::Nothing)
+        throw QuelmarError(QStringLiteral("“%1”是%2的最顶层节点，不能批量打印；请选择它下面的节点。")
+                               .arg(top.Name, library == Library::GuiDang ? QStringLiteral("档案库")
+                                                                           : QStringLiteral("工程库")));
     QList<int> excluded;
     for (const QString& e : ctx.opt.values.value(QStringLiteral("exclude"))) {
         bool ok = false;

@@ -121,6 +121,7 @@ private slots:
     void emptyListWarns();
     void cancelStopsAfterCurrentFile();
     void pdfButtonWritesOneFile();
+    void pdfProposalIsAFileName();
     void paperOutputIsOneCollatedJob();
     void unlistedKindShowsNoDialog();
 
@@ -271,7 +272,7 @@ void TestBatchPrint::emptyListWarns()
     QCOMPARE(m_prompter.messages(QStringLiteral("warning")),
              (QStringList{QStringLiteral("请选择要打印的文件！"), QStringLiteral("请选择要打印的文件！")}));
     QVERIFY(calls.isEmpty());
-    QVERIFY(m_prompter.messages(QStringLiteral("chooseSaveFile")).isEmpty());
+    QVERIFY(m_prompter.messages(QStringLiteral("saveFile")).isEmpty());
 }
 
 void TestBatchPrint::cancelStopsAfterCurrentFile()
@@ -308,11 +309,22 @@ void TestBatchPrint::pdfButtonWritesOneFile()
     const QString path = m_f->dir() + QStringLiteral("/批量");
     m_prompter.files.enqueue(path);
     d->PrintToPdf();
+    QCOMPARE(QFileInfo(m_prompter.messages(QStringLiteral("saveFile")).value(0)).fileName(), QStringLiteral("路基工程.pdf"));
     QCOMPARE(pdfPageTexts(path + QStringLiteral(".pdf")),
              (QStringList{"第一张", "第一张", "第三张", "第三张"}));
     QCOMPARE(m_prompter.messages(QStringLiteral("information")),
              QStringList{QStringLiteral("已把 2 个表格文件（共 4 页）打印到 PDF 文件“%1”。")
                              .arg(QDir::toNativeSeparators(path + QStringLiteral(".pdf")))});
+}
+
+void TestBatchPrint::pdfProposalIsAFileName()
+{
+    m_f->addNode(Library::ZiLiao, nodeRec(3, 30, QStringLiteral("K1/K2:段"), 2, 1), kAdmin, 5);
+    form(Library::ZiLiao, nodeRec(6, 31, QStringLiteral("K1"), 30, 1, 9, QStringLiteral(".cll")), 0, QStringLiteral("表"));
+    auto d = dialog(Library::ZiLiao, 30);
+    d->PrintToPdf();   // the file choice is cancelled
+    QCOMPARE(QFileInfo(m_prompter.messages(QStringLiteral("saveFile")).value(0)).fileName(), QStringLiteral("K1_K2_段.pdf"));
+    QVERIFY(m_prompter.messages(QStringLiteral("information")).isEmpty());
 }
 
 void TestBatchPrint::paperOutputIsOneCollatedJob()
