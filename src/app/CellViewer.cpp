@@ -60,6 +60,9 @@ public:
     }
     void SetViewerOption(int on) override { m_control.SetViewerOption(on); }
     QString errorString() const override { return m_control.errorString(); }
+    int PrintSheet(int withDialog, int sheet) override { return m_control.PrintSheet(withDialog, sheet); }
+    void PrintPreview(int mode, int sheet) override { m_control.PrintPreview(mode, sheet); }
+    void PrintPreviewEx(int mode, int sheet, bool modal) override { m_control.PrintPreviewEx(mode, sheet, modal); }
 
 private:
     cell::CellControl m_control;

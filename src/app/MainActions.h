@@ -23,7 +23,7 @@
     X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)                      \
     X(MobanImportTypeID11) X(MobanImportTypeID16) X(MobanExportTypeID3) X(MobanExportTypeID4)                    \
     X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16) X(MobanEditTable)  \
-    X(MobanPrintWithoutDlg) X(MobanPrintWithDlg) X(MobanPreview) X(MobanLocateNode)
+    X(MobanLocateNode)
 
 #define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
     X(ZiLiaoImportTypeID1) X(ZiLiaoImportTypeID3) X(ZiLiaoImportTypeID4) X(ZiLiaoImportTypeID5)                   \
@@ -31,10 +31,10 @@
     X(ZiLiaoImportTypeID7) X(ZiLiaoImportTypeID11) X(ZiLiaoImportTypeID16) X(ZiLiaoExportTypeID1)                 \
     X(ZiLiaoExportTypeID3) X(ZiLiaoExportTypeID4) X(ZiLiaoExportTypeID5) X(ZiLiaoExportTypeID6)                   \
     X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16) X(ZiLiaoEditTable)                    \
-    X(ZiLiaoPrintWithoutDlg) X(ZiLiaoPrintWithDlg) X(ZiLiaoPreview) X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate)
+    X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate)
 
 #define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangEditTable) X(GuiDangPrintWithoutDlg) X(GuiDangPrintWithDlg) X(GuiDangPreview) X(GuiDangLocateNode)
+    X(GuiDangEditTable) X(GuiDangLocateNode)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -57,5 +57,12 @@
 #define QUELMAR_PROJECT_ACTIONS(X)                                                                                \
     X(ZiLiaoNewTypeID1) X(ZiLiaoQuicklyNew) X(ZiLiaoProjectMsg) X(ZiLiaoDefaultProjectMsg)
 
+// Printing (MainFrmPrinting.cpp): print at once, print with the dialog, preview; the batch print dialog for
+// folder-like nodes.
+#define QUELMAR_PRINT_ACTIONS(X)                                                                                  \
+    X(MobanPrintWithoutDlg) X(MobanPrintWithDlg) X(MobanPreview) X(ZiLiaoPrintWithoutDlg) X(ZiLiaoPrintWithDlg)   \
+    X(ZiLiaoPreview) X(GuiDangPrintWithoutDlg) X(GuiDangPrintWithDlg) X(GuiDangPreview)
+
 #define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
-    QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
+    QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_PRINT_ACTIONS(X)        \
+    QUELMAR_SHELL_ACTIONS(X)

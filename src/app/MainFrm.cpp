@@ -1114,8 +1114,3 @@ void TMainFrm::notAvailable(const QString& actionName)
             caption = a->toolTip();
     m_s.prompter->inform(caption, QStringLiteral("此功能尚未提供。"));
 }
-
-void TMainFrm::OwnerRenameHook(const QString& newName)
-{
-    ::OwnerRenameHook(*m_s.dm, m_s.login->opName, m_ziLiao.rows, m_guiDang.rows, newName);
-}

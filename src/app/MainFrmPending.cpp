@@ -8,9 +8,3 @@
 QUELMAR_PENDING_ACTIONS(QUELMAR_PENDING_HANDLER)
 #undef QUELMAR_PENDING_HANDLER
 
-// User management.
-void TMainFrm::miUserManagerClick()
-{
-    notAvailable(QString());
-}
-

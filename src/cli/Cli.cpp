@@ -126,7 +126,9 @@ QString helpText()
 }
 
 // Splits the global options, the command words and the command's own options. Options may stand anywhere; an
-// option takes a value when it is a global one with a value or any registered command declares it with one.
+// option takes a value when it is a global one with a value or any registered command declares it with one. A
+// command that declares --password (user add) takes it when it stands after the command's name; the login password
+// then goes before the name or into QUELMAR_PASSWORD.
 void parseArguments(const QStringList& arguments, CliContext& ctx, const CliCommand*& command)
 {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -167,6 +169,8 @@ void parseArguments(const QStringList& arguments, CliContext& ctx, const CliComm
             o.dir = *value;
         else if (name == QLatin1String("user") && value)
             o.user = *value;
+        else if (name == QLatin1String("password") && value && !words.isEmpty())
+            own.append({name, value});   // the command's own --password when it has one (user add), else the login's
         else if (name == QLatin1String("password") && value)
             o.password = *value;
         else if (name == QLatin1String("db") && value)
@@ -189,7 +193,9 @@ void parseArguments(const QStringList& arguments, CliContext& ctx, const CliComm
         throw CliUsageError(QStringLiteral("未知命令：%1").arg(words.first()));
     }
     for (const auto& [name, value] : own) {
-        if (value && command->valueOptions.contains(name))
+        if (name == QLatin1String("password") && value && !command->valueOptions.contains(name))
+            o.password = *value;
+        else if (value && command->valueOptions.contains(name))
             o.values[name].append(*value);
         else if (!value && command->flagOptions.contains(name))
             o.flags.insert(name);

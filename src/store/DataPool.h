@@ -134,6 +134,15 @@ public:
     QString GetLastUser();
     void SetLastUser(const QString& name);
 
+    // --- user accounts ---
+    // Writes the user manager's change log of czy in one transaction together with what follows from each row: a
+    // new account gets its OwnerConfig row (the default window layout) and its defaultgk row, unless rows of that
+    // name (case-free) are there already; a renamed account (opName changed other than in letter case) takes along
+    // its project and archive rows (UserID; rows shared by 'Everyone' stay shared), its OwnerConfig and defaultgk
+    // rows (left-over rows of the new name are dropped) and the last-user row. A failure leaves every table as it
+    // was.
+    void ApplyUserAccountUpdates(const ChangeLog& log);
+
     // --- package databases (a copy of the blank package file, written by export and read by import) ---
     struct PackageContents {
         int handle = 0;            // the P_ItemID of the exported top node
