@@ -259,7 +259,7 @@ private slots:
         World w;
         w.folder.dm().setBusyTimeout(50);
         const QString before = w.state();
-        TDataPoolDM other(w.folder.paths().DatabaseFile);
+        TDataPoolDM other(ProgramDatabase(w.folder.paths()));
         other.beginWrite();
         const QString message = failureMessage([&] { w.newProject(QStringLiteral("工程乙")); });
         QVERIFY2(message.startsWith(QStringLiteral("数据库正被其他程序或用户写入")), qPrintable(message));

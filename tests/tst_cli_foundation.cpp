@@ -1,5 +1,7 @@
 #include "store/DataPool.h"
+#include "store/AppPaths.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/TestDatabase.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -30,7 +32,7 @@ private slots:
         const CliRun r = runQuelmarCli({QStringLiteral("init"), m_dir});   // the plain folder, no demo template
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         // Users and rows for the later cases, written through the data module.
-        TDataPoolDM dm(m_dir + QStringLiteral("/vesk.mdb"));
+        TDataPoolDM dm(ProgramDatabase(AppPaths::forDir(m_dir)));
         RowSet users;
         users.load(dm.GetCzyData());
         users.append({{QStringLiteral("opName"), QStringLiteral("Li")}, {QStringLiteral("opType"), 0}});
@@ -48,7 +50,7 @@ private slots:
     {
         const CliRun r = runQuelmarCli({QStringLiteral("init"), m_dir});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains(QStringLiteral("vesk.mdb")));
+        QVERIFY(r.err.contains(TestOnServer() ? QStringLiteral("server.ini") : QStringLiteral("vesk.mdb")));
     }
 
     void loginDefaultsToAdmin()
@@ -62,7 +64,7 @@ private slots:
         r = runQuelmarCli({QStringLiteral("--user"), QStringLiteral("LI"), QStringLiteral("login")}, m_dir);
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.startsWith(QStringLiteral("LI\t0")));
-        TDataPoolDM dm(m_dir + QStringLiteral("/vesk.mdb"));
+        TDataPoolDM dm(ProgramDatabase(AppPaths::forDir(m_dir)));
         QCOMPARE(dm.GetLastUser(), QString());
     }
 

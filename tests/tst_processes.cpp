@@ -1,9 +1,11 @@
 // Several programs on one program folder, and programs killed half-way: writers wait for each other instead of
 // colliding, every operation either happened or reported a clear message, and a kill at any write step leaves the
 // folder as it was before the operation or as the operation finished it, once the next program has started.
+#include "store/AppPaths.h"
 #include "store/DataPool.h"
 #include "store/WorkJournal.h"
 #include "support/FolderState.h"
+#include "support/TestDatabase.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -38,7 +40,7 @@ bool copyFolder(const QString& from, const QString& to)
 
 QList<QVariantList> query(const QString& appDir, const QString& sql)
 {
-    TDataPoolDM dm(QDir(appDir).filePath(QStringLiteral("vesk.mdb")));
+    TDataPoolDM dm(ProgramDatabase(AppPaths::forDir(appDir)));
     QSqlQuery q(dm.database());
     q.exec(sql);
     QList<QVariantList> rows;
@@ -107,6 +109,8 @@ private slots:
 
     void killAtEveryStep()
     {
+        // Each step works on a copy of the folder, database included: a file of its own.
+        QUELMAR_SQLITE_ONLY();
         QFETCH(QStringList, prepare);
         QFETCH(QStringList, command);
         const QString base = m_tmp.filePath(QStringLiteral("kill-base-") + QTest::currentDataTag());

@@ -7,6 +7,7 @@
 #include "projects/NewProject.h"
 #include "projects/SampleTemplate.h"
 #include "store/FileLayout.h"
+#include "store/DatabaseSchema.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 #include "trees/NodeOps.h"
@@ -75,7 +76,7 @@ struct TemplateFixture {
         QVariantMap m;
         if (q.next())
             for (int i = 0; i < q.record().count(); ++i)
-                m.insert(q.record().fieldName(i), q.value(i));
+                m.insert(DatabaseSchema::canonicalColumn(QStringLiteral("ZiLiao"), q.record().fieldName(i)), q.value(i));
         return m;
     }
     int count(const QString& sql)

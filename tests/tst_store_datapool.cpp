@@ -1,6 +1,8 @@
 #include "core/PasswordHash.h"
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
+#include "store/DatabaseSchema.h"
+#include "support/TestDatabase.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 
@@ -62,10 +64,12 @@ private slots:
         QFETCH(QString, table);
         QFETCH(QString, columns);
         ProgramFolderFixture f;
-        const QSqlRecord rec = f.dm().database().record(table);
+        QSqlQuery q(f.dm().database());
+        QVERIFY(q.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table)));
+        const QSqlRecord rec = q.record();
         QStringList names;
         for (int i = 0; i < rec.count(); ++i)
-            names << rec.fieldName(i);
+            names << DatabaseSchema::canonicalColumn(table, rec.fieldName(i));
         QCOMPARE(names.join(QLatin1Char(',')), columns);
         QCOMPARE(f.dm().schemaVersion(), TDataPoolDM::SchemaVersion);
     }
@@ -83,7 +87,7 @@ private slots:
         QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM czy WHERE opName='Admin' AND opType=1 "
                                               "AND opPassword IS NULL")), 1);
         QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM lastczy WHERE opName=''")), 1);
-        QCOMPARE(countRows(dm, QStringLiteral("SELECT FrmWidth FROM OwnerConfig WHERE Opname='Admin' AND IsNormal=1")), 1024);
+        QCOMPARE(countRows(dm, QStringLiteral("SELECT FrmWidth FROM OwnerConfig WHERE Opname='Admin' AND IsNormal = TRUE")), 1024);
         QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM defaultgk WHERE CZYID='Admin'")), 1);
         // A login name of 50 characters fits the owner column.
         const QString longName(50, QLatin1Char('x'));
@@ -166,7 +170,7 @@ private slots:
             dm.ApplyMobanUpdates(rows.changeLog());
             QFAIL("a duplicate key was written");
         } catch (const QuelmarError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("UNIQUE")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("UNIQUE"), Qt::CaseInsensitive), qPrintable(e.message()));
         }
         QCOMPARE(countRows(dm, QStringLiteral("SELECT COUNT(*) FROM Moban WHERE ItemID=5")), 0);
         QCOMPARE(rows.pendingCount(), 2);
@@ -287,6 +291,7 @@ private slots:
 
     void openRefusesWhatIsNotItsDatabase()
     {
+        QUELMAR_SQLITE_ONLY();
         ProgramFolderFixture f;
         const QString junk = f.dir() + QStringLiteral("/junk.mdb");
         QFile file(junk);
@@ -337,7 +342,9 @@ private slots:
         rows.setValue(anne, QStringLiteral("opName"), QStringLiteral("ÄNNE"));
         f.dm().ApplyCzyUpdates(rows.changeLog());
 
-        // The first version, with two names that differ only in case.
+        // The first version, with two names that differ only in case (a file of the first version).
+        if (TestOnServer())
+            return;
         const QString file = f.dir() + QStringLiteral("/v1.mdb");
         {
             TDataPoolDM::CreateMainDatabase(file);
@@ -363,10 +370,11 @@ private slots:
     {
         ProgramFolderFixture f;
         f.dm().setBusyTimeout(20);
-        TDataPoolDM other(f.paths().DatabaseFile);
+        TDataPoolDM other(ProgramDatabase(f.paths()));
         other.beginWrite();
         const QString busy = failureMessage([&] { f.dm().SetLastUser(QStringLiteral("Admin")); });
-        QVERIFY2(busy.startsWith(QStringLiteral("数据库正被其他程序或用户写入")) && busy.contains(QStringLiteral("database is locked")),
+        const QString engineWords = TestOnServer() ? QStringLiteral("lock timeout") : QStringLiteral("database is locked");
+        QVERIFY2(busy.startsWith(QStringLiteral("数据库正被其他程序或用户写入")) && busy.contains(engineWords),
                  qPrintable(busy));
         other.rollbackWrite();
         f.dm().SetLastUser(QStringLiteral("Admin"));

@@ -5,6 +5,7 @@
 #include "core/PasswordHash.h"
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
+#include "support/TestDatabase.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 #include "users/UserManager.h"
@@ -32,6 +33,25 @@ void exec(TDataPoolDM& dm, const QString& sql)
 {
     QSqlQuery q(dm.database());
     QVERIFY2(q.exec(sql), qPrintable(sql));
+}
+
+// A trigger that makes every write of `event` ("INSERT", "UPDATE") on the table fail with `text`, and its removal.
+void refuseWrites(TDataPoolDM& dm, const QString& event, const QString& table, const QString& text)
+{
+    if (TestOnServer()) {
+        exec(dm, QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION '%1'; END $$ "
+                                "LANGUAGE plpgsql").arg(text));
+        exec(dm, QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON %2 FOR EACH ROW EXECUTE FUNCTION refuse()").arg(event, table));
+    } else {
+        exec(dm, QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, '%3'); END").arg(event, table, text));
+    }
+}
+
+void allowWrites(TDataPoolDM& dm, const QString& table)
+{
+    exec(dm, TestOnServer() ? QStringLiteral("DROP TRIGGER refuse ON %1").arg(table) : QStringLiteral("DROP TRIGGER refuse"));
+    if (TestOnServer())
+        exec(dm, QStringLiteral("DROP FUNCTION refuse()"));
 }
 
 } // namespace
@@ -157,7 +177,7 @@ void TestUsers::addStoresTrimmedAccountWithItsRows()
     TDataPoolDM& dm = m_f->dm();
     // A left-over layout row of the same name (another letter case) is kept, not doubled.
     exec(dm, QStringLiteral("INSERT INTO OwnerConfig (Opname, IsNormal, FrmLeft, FrmTop, FrmWidth, FrmHeight, MPanelSize, "
-                            "ZPanelSize, GPanelSize) VALUES ('CAROL', 0, 1, 2, 3, 4, 5, 6, 7)"));
+                            "ZPanelSize, GPanelSize) VALUES ('CAROL', FALSE, 1, 2, 3, 4, 5, 6, 7)"));
     UserManager& m = manager();
     const QString stored = m.AddUser({QStringLiteral("  carol "), QStringLiteral(" 王卡罗 "), QStringLiteral(" 资料员 "),
                                       UserType::Advanced},
@@ -175,7 +195,7 @@ void TestUsers::addStoresTrimmedAccountWithItsRows()
 
     // An empty password is no password; the list stays sorted by name whatever the letter case.
     m.AddUser({QStringLiteral("Bob"), {}, {}, UserType::Standard}, QString());
-    QVERIFY(column(dm, QStringLiteral("SELECT opPassword IS NULL FROM czy WHERE opName = 'Bob'")) == QStringList{"1"});
+    QVERIFY(column(dm, QStringLiteral("SELECT CASE WHEN opPassword IS NULL THEN 1 ELSE 0 END FROM czy WHERE opName = 'Bob'")) == QStringList{"1"});
     QVERIFY(dm.UserExists(QStringLiteral("bob"), QString()));
     QStringList names;
     for (const UserAccount& u : m.accounts())
@@ -197,14 +217,14 @@ void TestUsers::addIsAllOrNothing()
     TDataPoolDM& dm = m_f->dm();
     UserManager& m = manager();
     // The third row of the unit fails: the account and its layout row must not stay either.
-    exec(dm, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON defaultgk BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    refuseWrites(dm, QStringLiteral("INSERT"), QStringLiteral("defaultgk"), QStringLiteral("disk full"));
     const QString message = failureMessage([&] { m.AddUser({QStringLiteral("erin"), {}, {}, 0}, QStringLiteral("pw")); });
     QVERIFY2(message.contains(QStringLiteral("disk full")), qPrintable(message));
     QCOMPARE(column(dm, QStringLiteral("SELECT opName FROM czy")), QStringList{"Admin"});
     QCOMPARE(column(dm, QStringLiteral("SELECT Opname FROM OwnerConfig")), QStringList{"Admin"});
     QVERIFY(!m.account(QStringLiteral("erin")));
     QCOMPARE(m.accounts().size(), 1);
-    exec(dm, QStringLiteral("DROP TRIGGER refuse"));
+    allowWrites(dm, QStringLiteral("defaultgk"));
     m.AddUser({QStringLiteral("erin"), {}, {}, 0}, QStringLiteral("pw"));
     QCOMPARE(column(dm, QStringLiteral("SELECT CZYID FROM defaultgk")), (QStringList{"Admin", "erin"}));
 }
@@ -297,7 +317,7 @@ void TestUsers::renameOtherAccountTakesItsRows()
     m_f->addNode(Library::ZiLiao, nodeRec(1, 8, QStringLiteral("共享工程"), 0, 3), QStringLiteral("Everyone"));
     m_f->addNode(Library::GuiDang, nodeRec(1, 5, QStringLiteral("Bob 的档案柜"), 0), QStringLiteral("bob"));
     exec(dm, QStringLiteral("INSERT INTO OwnerConfig (Opname, IsNormal, FrmLeft, FrmTop, FrmWidth, FrmHeight, MPanelSize, "
-                            "ZPanelSize, GPanelSize) VALUES ('Bob', 0, 1, 2, 3, 4, 5, 6, 7)"));
+                            "ZPanelSize, GPanelSize) VALUES ('Bob', FALSE, 1, 2, 3, 4, 5, 6, 7)"));
     exec(dm, QStringLiteral("INSERT INTO defaultgk (CZYID, s1) VALUES ('bob', 'G318')"));
     // Rows left by a deleted account of the new name give way to the renamed account's own.
     exec(dm, QStringLiteral("INSERT INTO defaultgk (CZYID, s1) VALUES ('Robert', 'old')"));
@@ -424,7 +444,7 @@ void TestUsers::renameIsAllOrNothing()
     m_f->addNode(Library::ZiLiao, nodeRec(1, 5, QStringLiteral("工程"), 0, 1), QStringLiteral("bob"));
     m_f->addNode(Library::GuiDang, nodeRec(1, 5, QStringLiteral("档案柜"), 0), QStringLiteral("bob"));
     UserManager& m = manager();
-    exec(dm, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON GuiDang BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    refuseWrites(dm, QStringLiteral("UPDATE"), QStringLiteral("GuiDang"), QStringLiteral("locked"));
     UserAccount edited = m.PropertiesOf(QStringLiteral("bob"));
     edited.name = QStringLiteral("rob");
     edited.type = UserType::Advanced;
@@ -433,7 +453,7 @@ void TestUsers::renameIsAllOrNothing()
     QCOMPARE(column(dm, QStringLiteral("SELECT UserID FROM ZiLiao WHERE ItemID = 5")), QStringList{"bob"});
     QCOMPARE(m.account(QStringLiteral("bob"))->type, 0);
     QVERIFY(!m.account(QStringLiteral("rob")));
-    exec(dm, QStringLiteral("DROP TRIGGER refuse"));
+    allowWrites(dm, QStringLiteral("GuiDang"));
     QCOMPARE(m.WriteProperties(QStringLiteral("bob"), edited), QStringLiteral("rob"));
     QCOMPARE(column(dm, QStringLiteral("SELECT UserID FROM GuiDang WHERE ItemID = 5")), QStringList{"rob"});
 }
@@ -456,7 +476,7 @@ void TestUsers::passwords()
     QVERIFY(!dm.UserExists(QStringLiteral("bob"), QStringLiteral("new pass")));
     QVERIFY(!dm.UserExists(QStringLiteral("bob"), QStringLiteral("old")));
     m.SetPassword(QStringLiteral("bob"), QString());
-    QCOMPARE(column(dm, QStringLiteral("SELECT opPassword IS NULL FROM czy WHERE opName = 'bob'")), QStringList{"1"});
+    QCOMPARE(column(dm, QStringLiteral("SELECT CASE WHEN opPassword IS NULL THEN 1 ELSE 0 END FROM czy WHERE opName = 'bob'")), QStringList{"1"});
 
     // A clear-text password of an older release is replaced by its hash even when it is typed again.
     exec(dm, QStringLiteral("UPDATE czy SET opPassword = 'plain' WHERE opName = 'bob'"));

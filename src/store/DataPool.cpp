@@ -293,7 +293,8 @@ void TDataPoolDM::onEmptyServer(const DatabaseLocation& location,
                 throw QuelmarError(QStringLiteral("无法连接“%1”：%2").arg(location.displayName(), d.message(db.lastError())));
             d.prepare(db, bare, 5000);
             QSqlQuery q(db);
-            const auto exec = [&](const QString& sql, const QVariantList& params) {
+            const auto exec = [&](const QString& text, const QVariantList& params) {
+                const QString sql = d.statement(text);
                 bool ok = false;
                 if (params.isEmpty()) {
                     ok = q.exec(sql);
@@ -402,7 +403,7 @@ QSqlQuery TDataPoolDM::run(const QString& sql, const QVariantList& params)
     reconnectIfLost();
     QSqlQuery q(active());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
+    if (!q.prepare(dialect().statement(sql)))
         throw failure(q.lastError());
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params.at(i));
@@ -422,7 +423,7 @@ int TDataPoolDM::runWrite(const QString& sql, const QVariantList& params)
     if (it == m_writeStatements.end()) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.prepare(sql))
+        if (!q.prepare(dialect().statement(sql)))
             throw failure(q.lastError());
         it = m_writeStatements.insert(sql, q);
     }

@@ -1,5 +1,7 @@
 #include "store/DatabaseSchema.h"
 
+#include "core/TextFold.h"
+
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
@@ -58,6 +60,27 @@ QStringList mainTablesV1()
     };
 }
 
+// The server's own lower() folds by its locale (ASCII only under "C"): names are folded there by this function
+// instead, a translation table of every letter the program folds, so that SQL and C++ fold alike on both engines.
+QString postgresFoldFunction()
+{
+    QString from;
+    QString to;
+    for (char32_t cp = 1; cp <= 0x10FFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        const QString c = QString::fromUcs4(&cp, 1);
+        const QString folded = foldCase(c);
+        if (folded != c && folded.toUcs4().size() == 1) {
+            from += c;
+            to += folded;
+        }
+    }
+    return QStringLiteral("CREATE FUNCTION %1(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT AS "
+                          "$$ SELECT translate(t, '%2', '%3') $$")
+        .arg(PostgresFoldName(), from, to);
+}
+
 // Version 2: user names unique whatever their letter case (the folded name, kept by triggers through the
 // connection's lower() — on SQLite the program's own, which folds every letter — under a unique index), and the
 // commit marks of the work journal (store/WorkJournal).
@@ -74,7 +97,8 @@ QStringList stepV2(DatabaseLocation::Engine engine)
             << QStringLiteral("CREATE TRIGGER czyFoldRename AFTER UPDATE OF opName ON czy BEGIN "
                               "UPDATE czy SET opNameFold = lower(NEW.opName) WHERE rowid = NEW.rowid; END");
     } else {
-        sql << QStringLiteral("CREATE FUNCTION czyFoldName() RETURNS trigger AS $$ BEGIN "
+        sql << postgresFoldFunction()
+            << QStringLiteral("CREATE FUNCTION czyFoldName() RETURNS trigger AS $$ BEGIN "
                               "NEW.opNameFold := lower(NEW.opName); RETURN NEW; END $$ LANGUAGE plpgsql")
             << QStringLiteral("CREATE TRIGGER czyFold BEFORE INSERT OR UPDATE OF opName ON czy "
                               "FOR EACH ROW EXECUTE FUNCTION czyFoldName()");
@@ -156,6 +180,11 @@ const ColumnInfo& columnInfo()
 }
 
 } // namespace
+
+QString PostgresFoldName()
+{
+    return QStringLiteral("quelmar_fold");
+}
 
 QStringList mainTableNames()
 {

@@ -18,6 +18,9 @@ QStringList mainSeed();
 // A package database: bs, hi, TreeHandle.
 QStringList packageTables();
 
+// The name of the server's folding function, which stands for lower() in the statements run there.
+QString PostgresFoldName();
+
 // The tables of the main database, in the order they are made.
 QStringList mainTableNames();
 

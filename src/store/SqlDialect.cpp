@@ -248,6 +248,13 @@ public:
         return withEngineText(sentence, e);
     }
 
+    QString statement(const QString& sql) const override
+    {
+        if (!sql.contains(QLatin1String("lower(")))
+            return sql;
+        return QString(sql).replace(QStringLiteral("lower("), DatabaseSchema::PostgresFoldName() + QLatin1Char('('));
+    }
+
     QVariant bindValue(const QString& table, const QString& column, const QVariant& value) const override
     {
         if (!value.isNull() && value.typeId() != QMetaType::Bool && DatabaseSchema::isBooleanColumn(table, column))

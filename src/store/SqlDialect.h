@@ -40,6 +40,8 @@ public:
     // What the user reads: what happened and what to do, the engine's words after it.
     virtual QString message(const QSqlError& error) const = 0;
 
+    // The statement as the engine runs it (on the server lower() is the program's folding function).
+    virtual QString statement(const QString& sql) const { return sql; }
     // The value as the engine wants it bound for the table's column.
     virtual QVariant bindValue(const QString& table, const QString& column, const QVariant& value) const;
     // A fetched value as the program holds it (truth values as 0 / 1 on both engines).

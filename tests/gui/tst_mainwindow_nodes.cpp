@@ -336,7 +336,7 @@ void TestMainWindowNodes::failedPurgeKeepsNodeShown()
     // Another program holds the write lock: the purge fails with nothing changed; the node stays in the bin,
     // selected and shown, and its file is still there.
     m_main->dataModule().setBusyTimeout(50);
-    TDataPoolDM other(m_folder->paths().DatabaseFile);
+    TDataPoolDM other(ProgramDatabase(m_folder->paths()));
     other.beginWrite();
     m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 8));
     m_prompter.events.clear();

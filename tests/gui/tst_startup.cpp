@@ -9,6 +9,7 @@
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
+#include "support/TestDatabase.h"
 #include "support/ProgramFolderFixture.h"
 #include "app/LoginFrm.h"
 
@@ -203,6 +204,7 @@ void damageTable(const QString& file, const QString& table)
 
 void TestStartup::failingLoginCheckEndsStartup()
 {
+    QUELMAR_SQLITE_ONLY();   // a damaged database file
     // A program folder whose users table cannot be read: the database opens and the dialog offers the last user,
     // but the check of the typed name fails. The program ends with the engine's message and shows no window.
     QTemporaryDir dir;

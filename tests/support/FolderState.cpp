@@ -1,5 +1,10 @@
 #include "support/FolderState.h"
 
+#include "core/QuelmarError.h"
+#include "store/AppPaths.h"
+#include "store/DataPool.h"
+#include "store/DatabaseSchema.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -11,34 +16,31 @@
 
 namespace {
 
-QString databaseState(const QString& file)
+QString databaseState(const QString& appDir)
 {
-    const QString name = QStringLiteral("folder-state");
     QStringList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open())
-            return QStringLiteral("(database cannot be opened)");
-        QStringList tables = db.tables();
-        tables.sort();
-        for (const QString& table : tables) {
-            QSqlQuery q(db);
+    try {
+        TDataPoolDM dm(ProgramDatabase(AppPaths::forDir(appDir)));
+        for (const QString& table : DatabaseSchema::mainTableNames()) {
+            QSqlQuery q(dm.database());
             q.exec(QStringLiteral("SELECT * FROM ") + table);
             QStringList lines;
             while (q.next()) {
                 QStringList cells;
-                for (int i = 0; i < q.record().count(); ++i)
-                    cells << q.record().fieldName(i) + QLatin1Char('=') + q.value(i).toString();
+                for (int i = 0; i < q.record().count(); ++i) {
+                    const QVariant v = q.value(i);
+                    // Truth values read alike on both engines.
+                    const QString text = v.typeId() == QMetaType::Bool ? QString::number(v.toBool() ? 1 : 0) : v.toString();
+                    cells << DatabaseSchema::canonicalColumn(table, q.record().fieldName(i)) + QLatin1Char('=') + text;
+                }
                 lines << cells.join(QLatin1Char(' '));
             }
             lines.sort();
             out << QStringLiteral("[%1]").arg(table) << lines;
         }
-        db.close();
+    } catch (const QuelmarError& e) {
+        return QStringLiteral("(database cannot be opened: %1)").arg(e.message());
     }
-    QSqlDatabase::removeDatabase(name);
     return out.join(QLatin1Char('\n'));
 }
 
@@ -46,7 +48,7 @@ QString databaseState(const QString& file)
 
 QString ProgramFolderState(const QString& appDir)
 {
-    QStringList out{databaseState(QDir(appDir).filePath(QStringLiteral("vesk.mdb")))};
+    QStringList out{databaseState(appDir)};
     QDirIterator it(appDir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     QStringList files;
     while (it.hasNext()) {

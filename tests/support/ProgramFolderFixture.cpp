@@ -2,14 +2,25 @@
 #include "core/PasswordHash.h"
 #include "store/ProgramFolder.h"
 #include "store/RowSet.h"
+#include "support/TestDatabase.h"
 
 ProgramFolderFixture::ProgramFolderFixture()
 {
-    m_paths = CreateProgramFolder(m_dir.path() + QStringLiteral("/app"));
-    m_dm = std::make_unique<TDataPoolDM>(m_paths.DatabaseFile);
+    if (TestOnServer()) {
+        m_server = NewTestServerLocation();
+        m_paths = CreateProgramFolder(m_dir.path() + QStringLiteral("/app"), m_server);
+    } else {
+        m_paths = CreateProgramFolder(m_dir.path() + QStringLiteral("/app"));
+    }
+    m_dm = std::make_unique<TDataPoolDM>(ProgramDatabase(m_paths));
 }
 
-ProgramFolderFixture::~ProgramFolderFixture() = default;
+ProgramFolderFixture::~ProgramFolderFixture()
+{
+    m_dm.reset();
+    if (m_server.isServer())
+        DropTestSchema(m_server);
+}
 
 void ProgramFolderFixture::addNode(Library library, const NodeRecord& record, const QString& userId, int partIndex)
 {

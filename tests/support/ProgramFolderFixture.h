@@ -7,7 +7,8 @@
 
 #include <memory>
 
-// A fresh program folder in a temporary directory, made as `quelmar-cli init` makes it, with its data module open.
+// A fresh program folder in a temporary directory, made as `quelmar-cli init` makes it, with its data module open
+// (in the server run, the folder's database is a schema of the test server).
 class ProgramFolderFixture {
 public:
     ProgramFolderFixture();
@@ -25,6 +26,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    DatabaseLocation m_server;   // on the test server: the folder's schema
     AppPaths m_paths;
     std::unique_ptr<TDataPoolDM> m_dm;
 };

@@ -1,4 +1,5 @@
 #include "support/TestSupport.h"
+#include "support/TestDatabase.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -20,7 +21,15 @@ CliRun runQuelmarCli(const QStringList& args, const QString& workingDir, const Q
     p.setProcessEnvironment(env);
     if (!workingDir.isEmpty())
         p.setWorkingDirectory(workingDir);
-    p.start(QStringLiteral(QUELMAR_CLI_PATH), args);
+    // In the server run a new program folder gets a schema of the test server of its own.
+    QStringList arguments = args;
+    if (TestOnServer()) {
+        const qsizetype init = arguments.indexOf(QStringLiteral("init"));
+        if (init >= 0 && (init == 0 || !arguments.at(init - 1).startsWith(QLatin1String("--")))
+            && !arguments.contains(QStringLiteral("--server")))
+            arguments << QStringLiteral("--server") << NewTestServerLocation().url();
+    }
+    p.start(QStringLiteral(QUELMAR_CLI_PATH), arguments);
     CliRun r;
     if (!p.waitForFinished(120000)) {
         p.kill();
