@@ -371,6 +371,7 @@ QModelIndex QuickAddForm(NodeOpsContext ctx, const QModelIndex& selected)
     PendingChangesGuard guard(data.rows);
     WriteUnit unit(ctx.dm, ctx.paths);
     unit.track(data.rows);
+    RequireNodeRow(ctx.dm, Library::ZiLiao, source.ItemID);
     NodeRecord rec;
     rec.TypeID = source.TypeID;
     rec.ItemID = ctx.dm.NewZiLiaoKey();

@@ -898,6 +898,14 @@ bool TDataPoolDM::IsZiLiaoDirEmpty(int dirNo)
                      {dirNo}) == 1;
 }
 
+bool TDataPoolDM::NodeRowExists(const QString& table, int itemId)
+{
+    static const QStringList nodeTables{QStringLiteral("Moban"), QStringLiteral("ZiLiao"), QStringLiteral("GuiDang")};
+    if (!nodeTables.contains(table))
+        throw QuelmarError(QStringLiteral("“%1”不是节点表。").arg(table));
+    return scalarInt(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE ItemID = ?").arg(table), {itemId}) > 0;
+}
+
 bool TDataPoolDM::IsProjectDir(int dirNo)
 {
     return scalarInt(QStringLiteral("SELECT CASE WHEN COUNT(*) = 0 THEN 0 ELSE 1 END AS IsExists FROM ZiLiao "

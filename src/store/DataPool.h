@@ -123,6 +123,9 @@ public:
     bool IsMobanDirEmpty(int dirNo);
     bool IsZiLiaoDirEmpty(int dirNo);
     bool IsProjectDir(int dirNo);
+    // Whether the node's row is (still) there: "Moban", "ZiLiao" or "GuiDang". Asked inside a write unit before a
+    // node is added below a parent that another program may have removed.
+    bool NodeRowExists(const QString& table, int itemId);
 
     // --- login ---
     // A user whose name equals `name` case-free (blanks significant) and whose password matches `password`

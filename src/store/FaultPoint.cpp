@@ -13,6 +13,7 @@ struct State {
     int killAt = 0;
     int passed = 0;
     bool fired = false;
+    std::function<void(int, const char*)> handler;
     State()
     {
         failAt = qEnvironmentVariableIntValue("QUELMAR_FAULT_AT");
@@ -31,9 +32,11 @@ State& state()
 void FaultPoint(const char* what)
 {
     State& s = state();
-    if (s.failAt <= 0 && s.killAt <= 0)
+    if (s.failAt <= 0 && s.killAt <= 0 && !s.handler)
         return;
     ++s.passed;
+    if (s.handler)
+        s.handler(s.passed, what);
     if (s.killAt > 0 && s.passed == s.killAt)
         std::raise(SIGKILL);
     if (s.failAt > 0 && s.passed == s.failAt) {
@@ -65,6 +68,13 @@ int passed()
 bool fired()
 {
     return state().fired;
+}
+
+void onEveryPoint(std::function<void(int, const char*)> handler)
+{
+    State& s = state();
+    s.handler = std::move(handler);
+    s.passed = 0;
 }
 
 }

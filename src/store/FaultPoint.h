@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 
 // Fault injection. Every write step of an operation (a row written, a commit, a file created, copied, moved or
 // removed) passes a fault point. Normally nothing happens. Armed, the n-th point from then on fails: by a test
@@ -14,4 +15,7 @@ void disarm();
 int passed();
 // Whether the armed fault has fired.
 bool fired();
+// Runs `handler(n, what)` at every fault point from now on (n counts from 1), before the armed fault; an empty
+// function removes it. For tests that make something happen at a chosen step (a connection cut off, say).
+void onEveryPoint(std::function<void(int, const char*)> handler);
 }

@@ -82,6 +82,32 @@ bool RemoveEmptyFolder(const QString& folder)
     return info.isDir() && QDir().rmdir(info.absoluteFilePath());
 }
 
+bool Discard(const QString& path, const QString& discarded)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return QFile::rename(path, discarded) || (info.isDir() && QDir().rename(path, discarded));
+}
+
+bool MoveBack(const QString& original, const QString& moved)
+{
+    const QFileInfo from(moved);
+    if (!from.exists() && !from.isSymLink())
+        return true;
+    if (QFileInfo::exists(original))
+        return false;
+    return from.isDir() ? QDir().rename(moved, original) : QFile::rename(moved, original);
+}
+
+bool RemoveDiscarded(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return info.isDir() && !info.isSymLink() ? RemoveNodeFolder(path) : RemoveNodeFile(path);
+}
+
 void CreateNodeFolder(const QString& folder, bool refuseExisting)
 {
     if (QFileInfo::exists(folder)) {

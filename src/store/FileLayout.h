@@ -35,4 +35,12 @@ bool RemoveNodeFolder(const QString& folder);
 // Removes a folder only when it is empty; true when it is gone (a missing folder counts as gone).
 bool RemoveEmptyFolder(const QString& folder);
 
+// Puts a file or folder out of the way under a name of its own (renamed in place). False when it could not.
+bool Discard(const QString& path, const QString& discarded);
+// Brings back what Discard or MoveNodeFile moved from `original` to `moved` (a file or a folder), when it is still
+// there and nothing took its name meanwhile; true when it is back or there is nothing to bring back.
+bool MoveBack(const QString& original, const QString& moved);
+// Deletes a discarded file, or a discarded folder with the files in it; true when it is gone.
+bool RemoveDiscarded(const QString& path);
+
 }

@@ -22,10 +22,8 @@ QByteArray verbName(WorkJournal::Verb v)
     switch (v) {
     case WorkJournal::Verb::Folder: return "folder";
     case WorkJournal::Verb::Created: return "created";
-    case WorkJournal::Verb::SetAside: return "aside";
     case WorkJournal::Verb::Moved: return "moved";
-    case WorkJournal::Verb::RemoveLater: return "remove";
-    case WorkJournal::Verb::RemoveFolderLater: return "rmdir";
+    case WorkJournal::Verb::Discarded: return "discarded";
     }
     return {};
 }
@@ -57,15 +55,8 @@ bool rollBack(const QList<Step>& steps, const QString& programFolder)
             if (it->verb == "created") {
                 clean &= FileLayout::RemoveNodeFile(a);
                 QFile::remove(a + QStringLiteral(".part"));
-            } else if (it->verb == "aside") {
-                // The backup comes back only if it is still there: a file at the name is then the operation's.
-                if (QFileInfo::exists(b)) {
-                    FileLayout::RemoveNodeFile(a);
-                    clean &= QFile::rename(b, a);
-                }
-            } else if (it->verb == "moved") {
-                if (QFileInfo::exists(b) && !QFileInfo::exists(a))
-                    clean &= FileLayout::MoveNodeFile(b, a);
+            } else if (it->verb == "moved" || it->verb == "discarded") {
+                clean &= FileLayout::MoveBack(a, b);
             } else if (it->verb == "folder") {
                 clean &= FileLayout::RemoveEmptyFolder(a);
             }
@@ -76,25 +67,19 @@ bool rollBack(const QList<Step>& steps, const QString& programFolder)
     return clean;
 }
 
-// Finishes the clean-up of an operation whose rows were committed.
+// Finishes an operation whose rows were committed: what it put out of the way goes.
 bool rollForward(const QList<Step>& steps, const QString& programFolder)
 {
     bool clean = true;
     for (const Step& s : steps) {
-        const QString a = absoluteIn(programFolder, s.a);
-        const QString b = s.b.isEmpty() ? QString() : absoluteIn(programFolder, s.b);
+        if (s.verb != "discarded")
+            continue;
         try {
-            if (s.verb == "remove")
-                clean &= FileLayout::RemoveNodeFile(a);
-            else if (s.verb == "aside")
-                clean &= FileLayout::RemoveNodeFile(b);
+            clean &= FileLayout::RemoveDiscarded(absoluteIn(programFolder, s.b));
         } catch (const QuelmarError&) {
             clean = false;
         }
     }
-    for (const Step& s : steps)
-        if (s.verb == "rmdir")
-            FileLayout::RemoveEmptyFolder(absoluteIn(programFolder, s.a));
     return clean;
 }
 

@@ -14,12 +14,10 @@ class TDataPoolDM;
 class WorkJournal {
 public:
     enum class Verb {
-        Folder,        // created a folder (did not exist before)
-        Created,       // created a file (copy or new file)
-        SetAside,      // moved an existing file out of the way: path, backup
-        Moved,         // moved a file: from, to
-        RemoveLater,   // a file to delete after the commit
-        RemoveFolderLater,   // a folder to remove after the commit when empty
+        Folder,      // made a folder that was not there
+        Created,     // made a file (a copy, a new file)
+        Moved,       // moved a file: from, to
+        Discarded,   // moved a file or folder out of the way, to be deleted after the commit: from, to
     };
 
     // `programFolder`: the folder that holds "Journal/"; paths inside it are written relative to it.

@@ -8,10 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <algorithm>
 
-WriteUnit::WriteUnit(TDataPoolDM& dm) : m_dm(dm)
+WriteUnit::WriteUnit(TDataPoolDM& dm) : m_dm(dm), m_suffix(QUuid::createUuid().toString(QUuid::Id128).left(12))
 {
     if (m_dm.m_unit) {
         m_outer = m_dm.m_unit;
@@ -106,16 +107,10 @@ bool WriteUnit::createFile(const QString& path, const std::function<bool(const Q
 {
     const QFileInfo target(path);
     if (target.exists() || target.isSymLink()) {
-        // Something already has the name (a file left behind by an earlier failure, say): out of the way, and back
-        // if this unit fails.
-        const QString aside = path + QStringLiteral(".aside");
-        QFile::remove(aside);
-        journal(WorkJournal::Verb::SetAside, path, aside);
-        FaultPoint("aside");
-        if (!QFile::rename(path, aside)) {
-            root().m_steps.removeLast();
+        // Something already has the name (a file left behind by an earlier failure, say): out of the way, back if
+        // this unit fails, gone once it is committed.
+        if (!discard(path))
             return false;
-        }
     }
     journal(WorkJournal::Verb::Created, path);
     FaultPoint("file");
@@ -132,14 +127,55 @@ bool WriteUnit::moveFile(const QString& from, const QString& to)
     return false;
 }
 
+bool WriteUnit::discard(const QString& path)
+{
+    WriteUnit& r = root();
+    QString base = path;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QString discarded = QStringLiteral("%1.discarded-%2").arg(base, r.m_suffix);
+    journal(WorkJournal::Verb::Discarded, base, discarded);
+    FaultPoint("discard");
+    if (FileLayout::Discard(base, discarded))
+        return true;
+    r.m_steps.removeLast();
+    return false;
+}
+
 void WriteUnit::removeFileAfterCommit(const QString& path)
 {
-    journal(WorkJournal::Verb::RemoveLater, path);
+    root().m_removeFiles << path;
 }
 
 void WriteUnit::removeFolderAfterCommit(const QString& folder)
 {
-    journal(WorkJournal::Verb::RemoveFolderLater, folder);
+    root().m_removeFolders << folder;
+}
+
+// What is to go is put out of the way under the write lock, before the commit: the numbers it frees may be drawn
+// by another program as soon as the lock is let go, and its new file must not be the one deleted then.
+void WriteUnit::discardRemovals()
+{
+    QStringList folders;
+    for (const QString& f : std::as_const(m_removeFolders)) {
+        QString base = QDir::cleanPath(f);
+        if (!QFileInfo(base).isDir())
+            continue;
+        if (!discard(base))
+            m_leftovers << base + QLatin1Char('/');
+        else
+            folders << base + QLatin1Char('/');
+    }
+    for (const QString& file : std::as_const(m_removeFiles)) {
+        const QString clean = QDir::cleanPath(file);
+        if (std::any_of(folders.cbegin(), folders.cend(), [&](const QString& f) { return clean.startsWith(f); }))
+            continue;   // gone with its folder
+        const QFileInfo info(clean);
+        if (!info.exists() && !info.isSymLink())
+            continue;   // already gone: counts as removed
+        if (!discard(clean))
+            throw QuelmarError(QStringLiteral("无法删除“%1”文件？").arg(QDir::toNativeSeparators(clean)));
+    }
 }
 
 void WriteUnit::commit()
@@ -149,6 +185,7 @@ void WriteUnit::commit()
     if (m_finished)
         throw QuelmarError(QStringLiteral("操作已经结束。"));
     try {
+        discardRemovals();
         m_dm.commitWrite();
     } catch (...) {
         rollback();
@@ -157,27 +194,22 @@ void WriteUnit::commit()
     m_dm.m_unit = nullptr;
     m_committed = true;
     m_finished = true;
-    // Rows are written: now what was to go goes. A failure here loses nothing; the journal keeps the rest.
+    // Rows are written: what was put out of the way goes now. A failure here loses nothing; the journal keeps it
+    // for a later unit.
     bool clean = true;
     for (const Step& s : std::as_const(m_steps)) {
+        if (s.verb != WorkJournal::Verb::Discarded)
+            continue;
+        bool gone = false;
         try {
-            if (s.verb == WorkJournal::Verb::RemoveLater || s.verb == WorkJournal::Verb::SetAside) {
-                const QString& path = s.verb == WorkJournal::Verb::RemoveLater ? s.a : s.b;
-                if (!FileLayout::RemoveNodeFile(path)) {
-                    m_leftovers << path;
-                    clean = false;
-                }
-            }
+            gone = FileLayout::RemoveDiscarded(s.b);
         } catch (const QuelmarError&) {
-            m_leftovers << (s.verb == WorkJournal::Verb::RemoveLater ? s.a : s.b);
+        }
+        if (!gone) {
+            m_leftovers << (QFileInfo(s.b).isDir() ? s.a + QLatin1Char('/') : s.a);
             clean = false;
         }
     }
-    for (const Step& s : std::as_const(m_steps))
-        if (s.verb == WorkJournal::Verb::RemoveFolderLater && !FileLayout::RemoveNodeFolder(s.a)
-            && QFileInfo::exists(s.a)) {
-            m_leftovers << s.a;
-        }
     if (m_journal && clean) {
         m_journal->finish();
         try {
@@ -202,21 +234,12 @@ void WriteUnit::rollback() noexcept
                 clean &= FileLayout::RemoveNodeFile(it->a);
                 QFile::remove(it->a + QStringLiteral(".part"));
                 break;
-            case WorkJournal::Verb::SetAside:
-                if (QFileInfo::exists(it->b)) {
-                    FileLayout::RemoveNodeFile(it->a);
-                    clean &= QFile::rename(it->b, it->a);
-                }
-                break;
             case WorkJournal::Verb::Moved:
-                if (QFileInfo::exists(it->b) && !QFileInfo::exists(it->a))
-                    clean &= FileLayout::MoveNodeFile(it->b, it->a);
+            case WorkJournal::Verb::Discarded:
+                clean &= FileLayout::MoveBack(it->a, it->b);
                 break;
             case WorkJournal::Verb::Folder:
                 clean &= FileLayout::RemoveEmptyFolder(it->a);
-                break;
-            case WorkJournal::Verb::RemoveLater:
-            case WorkJournal::Verb::RemoveFolderLater:
                 break;
             }
         } catch (...) {

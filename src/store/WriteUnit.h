@@ -47,14 +47,15 @@ public:
     bool createFile(const QString& path, const std::function<bool(const QString&)>& write);
     // FileLayout::MoveNodeFile; moved back on failure. False when the move failed (nothing then changed).
     bool moveFile(const QString& from, const QString& to);
-    // Removed after the commit; a file already gone is fine.
+    // Removed with the commit; a file already gone is fine. (At the commit, still under the write lock, the file is
+    // renamed out of the way — its number may be drawn again at once — and deleted once the rows are written.)
     void removeFileAfterCommit(const QString& path);
-    // Removed after the commit, once the files removed with it are gone, when nothing else is left in it.
+    // The folder with what is in it, removed with the commit the same way.
     void removeFolderAfterCommit(const QString& folder);
 
     // Commits the rows, then removes what was to be removed. Throws (having undone everything) when the commit
-    // fails. Files that could not be removed after the commit are listed by leftovers(); the journal keeps them
-    // and a later unit removes them.
+    // fails. What could not be removed after the commit is listed by leftovers() (folders end with "/"); the
+    // journal keeps it and a later unit removes it.
     void commit();
     bool isCommitted() const { return m_committed; }
     const QStringList& leftovers() const { return m_leftovers; }
@@ -67,6 +68,8 @@ private:
     };
     WriteUnit& root() { return m_outer ? *m_outer : *this; }
     void journal(WorkJournal::Verb verb, const QString& a, const QString& b = {});
+    bool discard(const QString& path);
+    void discardRemovals();
     void rollback() noexcept;
 
     TDataPoolDM& m_dm;
@@ -77,6 +80,9 @@ private:
     QList<std::pair<RowSet*, RowSet>> m_snapshots;
     QList<std::function<void()>> m_undo;
     QStringList m_leftovers;
+    QStringList m_removeFiles;
+    QStringList m_removeFolders;
+    QString m_suffix;   // names what this unit put out of the way
     bool m_committed = false;
     bool m_finished = false;
 };

@@ -79,6 +79,7 @@ QModelIndex NodeOps::createInLibrary(int typeId, const QModelIndex& parentIndex,
     // Numbers are drawn under the write lock, so no other program draws the same ones before these rows exist.
     WriteUnit unit(m_ctx.dm, m_ctx.paths);
     unit.track(data.rows);
+    RequireNodeRow(m_ctx.dm, lib, parent.ItemID);
 
     NodeRecord rec;
     rec.TypeID = typeId;
@@ -199,6 +200,7 @@ QModelIndex NodeOps::createInArchive(int typeId, const QModelIndex& parentIndex,
     PendingChangesGuard guard(data.rows);
     WriteUnit unit(m_ctx.dm);
     unit.track(data.rows);
+    RequireNodeRow(m_ctx.dm, Library::GuiDang, parent.ItemID);
 
     NodeRecord rec;
     rec.TypeID = typeId;

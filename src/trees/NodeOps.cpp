@@ -2,6 +2,7 @@
 #include "core/Prompter.h"
 #include "core/QuelmarError.h"
 #include "store/AppPaths.h"
+#include "store/DataPool.h"
 #include "trees/NodeFiles.h"
 #include "users/Login.h"
 
@@ -13,6 +14,12 @@ namespace {
 const QString kPartIndex = QStringLiteral("iPartIndex");
 
 } // namespace
+
+void RequireNodeRow(TDataPoolDM& dm, Library library, int itemId)
+{
+    if (!dm.NodeRowExists(LibraryTable(library), itemId))
+        throw QuelmarError(QStringLiteral("节点已被其他用户修改或删除，请刷新。"));
+}
 
 QList<int> NewMenuKinds(Library library, int selectedTypeId)
 {

@@ -44,6 +44,10 @@ struct NodeOpsContext {
     std::function<void(const QString&)> objectCountStatus = {};
 };
 
+// Inside a write unit: the node's row must still be there (another user may have removed it since this program
+// read it); otherwise "节点已被其他用户修改或删除，请刷新。".
+void RequireNodeRow(TDataPoolDM& dm, Library library, int itemId);
+
 // The kinds the New menu offers below a node of kind `selectedTypeId` (the first is the menu's default); empty
 // where New is hidden.
 QList<int> NewMenuKinds(Library library, int selectedTypeId);

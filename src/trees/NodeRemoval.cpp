@@ -193,7 +193,7 @@ void NodeOps::reportLeftovers(const WriteUnit& unit)
     const bool moban = library() == Library::Moban;
     bool folder = false;
     for (const QString& path : unit.leftovers())
-        folder |= QFileInfo(path).isDir();
+        folder |= path.endsWith(QLatin1Char('/'));
     const QString text = folder ? (moban ? QStringLiteral("无法删除虚拟的模板库目录。") : QStringLiteral("无法删除虚拟的工程库目录。"))
                                 : QStringLiteral("无法删除“%1”文件？").arg(unit.leftovers().first());
     m_ctx.prompter.warn(QStringLiteral("Quelmar"), text);
