@@ -4,20 +4,24 @@
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
 #include "exchange/Cabinet.h"
+#include "exchange/Backup.h"
 #include "exchange/ExternalFiles.h"
 #include "exchange/Package.h"
+#include "exchange/SaveAsStyle.h"
 #include "projects/NewProject.h"
 #include "projects/SampleTemplate.h"
 #include "store/FaultPoint.h"
 #include "store/FileLayout.h"
 #include "support/FolderState.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/TestDatabase.h"
 #include "support/TestSupport.h"
 #include "trees/NodeFiles.h"
 #include "trees/NodeKinds.h"
 #include "users/Login.h"
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -546,12 +550,20 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         const QString before = w.state();
-        const QStringList outsideBefore = QDir(w.outside.path() + QStringLiteral("/..")).entryList();
+        const auto outsideFiles = [&] {
+            QStringList names;
+            QDirIterator it(w.outside.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                names << it.next();
+            names.sort();
+            return names;
+        };
+        const QStringList outsideBefore = outsideFiles();
         const QString failure =
             failureMessage([&] { ImportPackageFrom(w.ctx(w.ziLiao), World::first(w.ziLiao, 1), file); });
         QVERIFY2(failure.contains(message), qPrintable(failure));
         QCOMPARE(w.state(), before);
-        QCOMPARE(QDir(w.outside.path() + QStringLiteral("/..")).entryList(), outsideBefore);
+        QCOMPARE(outsideFiles(), outsideBefore);
         w.checkMatchesDatabase(w.ziLiao);
         QCOMPARE(w.prompter.busyDepth, 0);
     }
@@ -618,6 +630,166 @@ private slots:
         QVERIFY2(failure.contains(QStringLiteral("正被另一个")), qPrintable(failure));
         QCOMPARE(w.state(), before);
         QVERIFY(ImportPackageFrom(w.ctx(w.ziLiao), World::first(w.ziLiao, 1), file).isValid());
+    }
+
+    // A filled form saved as a style: a one-node package of kind 11 with the form's file and positions; imported
+    // below a data category it is a general form style from which new forms are made.
+    void saveAsStyle()
+    {
+        World w;
+        const QModelIndex form = World::first(w.ziLiao, 6);
+        const NodeRecord f = w.ziLiao.tree.record(form);
+        const QString file = w.package(QStringLiteral("样式 一.ys"));
+        w.prompter.files.enqueue(file);
+        QVERIFY(SaveAsStyle(w.ctx(w.ziLiao), form));
+        QCOMPARE(w.prompter.messages(QStringLiteral("information")).last(), QStringLiteral("文件被保存到: ") + file);
+        const QList<Cabinet::Entry> entries = Cabinet::List(file);
+        QCOMPARE(entries.size(), 2);
+        const QModelIndex category = World::first(w.ziLiao, 4);
+        const QModelIndex style = ImportPackageFrom(w.ctx(w.ziLiao), category, file);
+        const NodeRecord s = w.ziLiao.tree.record(style);
+        QCOMPARE(s.TypeID, 11);
+        QCOMPARE(s.Name, f.Name);
+        QCOMPARE(fileHash(NodeFile(w.folder.paths(), Library::ZiLiao, s)),
+                 fileHash(NodeFile(w.folder.paths(), Library::ZiLiao, f)));
+        QCOMPARE(w.fillText(s.FillMode), w.fillText(f.FillMode));
+        QVERIFY(w.fillText(s.FillMode) != QStringLiteral("none"));
+        QVERIFY(s.FillMode != f.FillMode);
+        // New general forms come from the style.
+        QVERIFY(NodeOps(w.ctx(w.ziLiao)).CreateNode(7, style, QStringLiteral("新表")).isValid());
+        // Anything but a form is refused, and nothing is written.
+        const qsizetype before = w.prompter.events.size();
+        QVERIFY(!SaveAsStyle(w.ctx(w.ziLiao), World::first(w.ziLiao, 3)));
+        QCOMPARE(w.prompter.messages(QStringLiteral("information")).last(), QStringLiteral("请选择最终节点即最终表格！"));
+        QCOMPARE(w.prompter.events.size(), before + 1);
+        w.checkMatchesDatabase(w.ziLiao);
+    }
+
+    // External documents: any extension kept as written, none refused; the same file twice makes two nodes; a
+    // copy goes out under the chosen name; a missing file is reported.
+    void externalFiles()
+    {
+        World w;
+        const QModelIndex category = World::first(w.moban, 4);
+        const QString plain = w.package(QStringLiteral("无扩展名"));
+        writeFile(plain, "x");
+        const QString before = w.state();
+        QCOMPARE(failureMessage([&] { ImportExternalFileFrom(w.ctx(w.moban), category, plain); }),
+                 QStringLiteral("不可识别的文件！"));
+        QCOMPARE(w.state(), before);
+        const QString odd = w.package(QStringLiteral("图纸.Dwg"));
+        writeFile(odd, "drawing");
+        w.prompter.files.enqueue(odd);
+        const QModelIndex a = ImportExternalFile(w.ctx(w.moban), category);
+        const QModelIndex b = ImportExternalFileFrom(w.ctx(w.moban), category, odd);
+        const NodeRecord ra = w.moban.tree.record(a), rb = w.moban.tree.record(b);
+        QCOMPARE(ra.Name, QStringLiteral("图纸.Dwg"));
+        QCOMPARE(ra.Ext, QStringLiteral(".Dwg"));
+        QCOMPARE(ra.TypeID, 16);
+        QCOMPARE(ra.FillMode, 0);
+        QCOMPARE(rb.File_Name, ra.File_Name + 1);
+        QCOMPARE(a.row() + 1, b.row());
+        QCOMPARE(b.row(), w.moban.tree.rowCount(category) - 1);
+        QCOMPARE(fileHash(NodeFile(w.folder.paths(), Library::Moban, ra)), fileHash(odd));
+
+        const QString out = w.package(QStringLiteral("副本.Dwg"));
+        w.prompter.files.enqueue(w.package(QStringLiteral("副本")));   // the default extension is added
+        QVERIFY(ExportExternalFile(w.ctx(w.moban), a));
+        QCOMPARE(w.prompter.messages(QStringLiteral("information")).last(), QStringLiteral("另存副本到“%1”").arg(out));
+        QCOMPARE(fileHash(out), fileHash(odd));
+        QVERIFY(QFile::remove(NodeFile(w.folder.paths(), Library::Moban, rb)));
+        QCOMPARE(failureMessage([&] { ExportExternalFileTo(w.ctx(w.moban), b, out); }), QStringLiteral("节点文件不存在！"));
+        QCOMPARE(fileHash(out), fileHash(odd));
+        w.checkMatchesDatabase(w.moban);
+    }
+
+    // A backup holds every row and file; restored into an empty folder it is the same installation; restored over
+    // an installation it replaces it only when confirmed.
+    void backupAndRestore()
+    {
+        World w;
+        QUELMAR_SQLITE_ONLY();
+        const QString file = w.package(QStringLiteral("备份.qmb"));
+        const BackupInfo info = CreateBackup(w.folder.dm(), w.folder.paths(), file, w.prompter);
+        QVERIFY(info.files > 10);
+        QCOMPARE(info.schemaVersion, TDataPoolDM::SchemaVersion);
+        QVERIFY(!w.prompter.messages(QStringLiteral("progress")).isEmpty());
+        QCOMPARE(CheckBackup(file, w.prompter).files, info.files);
+
+        const QString target = w.outside.filePath(QStringLiteral("恢复"));
+        QCOMPARE(RestoreBackup(file, target, w.prompter).files, info.files);
+        QCOMPARE(ProgramFolderState(target + QLatin1Char('/')), w.state());
+        QVERIFY(QFileInfo(target + QStringLiteral("/Temp")).isDir());
+        CheckInstallation(target);
+
+        // Over an installation: not without the confirmation; with it, the old data go.
+        NodeOps(w.ctx(w.ziLiao)).CreateNode(3, World::first(w.ziLiao, 1), QStringLiteral("后来的分部"));
+        const QString later = w.state();
+        const QString file2 = w.package(QStringLiteral("后来.qmb"));
+        CreateBackup(w.folder.dm(), w.folder.paths(), file2, w.prompter);
+        w.prompter.defaultYes = false;
+        QCOMPARE(RestoreBackup(file2, target, w.prompter).files, -1);
+        QVERIFY(ProgramFolderState(target + QLatin1Char('/')) != later);
+        w.prompter.defaultYes = true;
+        QCOMPARE(RestoreBackup(file2, target, w.prompter).files, info.files);
+        QCOMPARE(ProgramFolderState(target + QLatin1Char('/')), later);
+        QCOMPARE(QDir(w.outside.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("恢复")});
+        // A folder holding something else is refused.
+        const QString other = w.outside.filePath(QStringLiteral("别的"));
+        QVERIFY(QDir().mkpath(other));
+        writeFile(other + QStringLiteral("/notes.txt"), "mine");
+        QVERIFY(failureMessage([&] { RestoreBackup(file, other, w.prompter); }).contains(QStringLiteral("不是空文件夹")));
+    }
+
+    // A damaged or foreign backup is refused before anything is written.
+    void damagedBackup_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a byte of a file") << QStringLiteral("file") << QStringLiteral("校验值不对");
+        QTest::newRow("truncated") << QStringLiteral("truncate") << QStringLiteral("不完整");
+        QTest::newRow("manifest") << QStringLiteral("manifest") << QStringLiteral("目录的校验值不对");
+        QTest::newRow("foreign file") << QStringLiteral("foreign") << QStringLiteral("不是本程序的备份文件");
+    }
+
+    void damagedBackup()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        World w;
+        QUELMAR_SQLITE_ONLY();
+        const QString file = w.package(QStringLiteral("b.qmb"));
+        CreateBackup(w.folder.dm(), w.folder.paths(), file, w.prompter);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray bytes = f.readAll();
+        f.close();
+        if (how == QLatin1String("file"))
+            bytes[200] = char(bytes[200] ^ 1);
+        else if (how == QLatin1String("truncate"))
+            bytes.chop(100);
+        else if (how == QLatin1String("manifest"))
+            bytes[bytes.size() - 100] = char(bytes[bytes.size() - 100] ^ 1);
+        else
+            bytes = QByteArray("PK\x03\x04 some zip file").repeated(10);
+        writeFile(file, bytes);
+        const QString target = w.outside.filePath(QStringLiteral("恢复"));
+        const QString failure = failureMessage([&] { RestoreBackup(file, target, w.prompter); });
+        QVERIFY2(failure.contains(message), qPrintable(failure));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(w.outside.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // In team mode the server's database is not ours to copy: a clear refusal.
+    void backupInTeamMode()
+    {
+        World w;
+        if (!w.folder.dm().isServer())
+            QSKIP("about team mode");
+        const QString failure = failureMessage(
+            [&] { CreateBackup(w.folder.dm(), w.folder.paths(), w.package(QStringLiteral("t.qmb")), w.prompter); });
+        QVERIFY2(failure.contains(QStringLiteral("pg_dump")), qPrintable(failure));
+        QVERIFY(!QFileInfo::exists(w.package(QStringLiteral("t.qmb"))));
     }
 };
 

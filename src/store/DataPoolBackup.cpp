@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDriver>
 
 #include <sqlite3.h>
 
@@ -12,10 +11,19 @@ void TDataPoolDM::BackupDatabaseTo(const QString& path)
 {
     if (isServer())
         throw QuelmarError(QStringLiteral("数据库在服务器上，请用服务器自己的工具备份。"));
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw QuelmarError(QStringLiteral("无法备份数据库：没有数据库连接。"));
-    sqlite3* source = *static_cast<sqlite3* const*>(handle.constData());
+    // A reader of its own: the program's connection may hold the write lock (so nobody changes anything meanwhile),
+    // and a connection that writes cannot be the source of a backup. In WAL mode the reader sees the last commit.
+    sqlite3* source = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(m_file).constData(), &source, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        const QString why = source ? QString::fromUtf8(sqlite3_errmsg(source)) : QString();
+        sqlite3_close(source);
+        throw QuelmarError(QStringLiteral("无法读取数据库“%1”：%2").arg(QDir::toNativeSeparators(m_file), why));
+    }
+    sqlite3_busy_timeout(source, m_busyTimeout);
+    struct CloseSource {
+        sqlite3* db;
+        ~CloseSource() { sqlite3_close(db); }
+    } closeSource{source};
     sqlite3* target = nullptr;
     QFile::remove(path);
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
@@ -27,11 +35,12 @@ void TDataPoolDM::BackupDatabaseTo(const QString& path)
     QString failure;
     if (sqlite3_backup* b = sqlite3_backup_init(target, "main", source, "main")) {
         int rc = SQLITE_OK;
+        int waits = 0;
         do {
-            rc = sqlite3_backup_step(b, 1024);
+            rc = sqlite3_backup_step(b, -1);
             if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
                 sqlite3_sleep(20);
-        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        } while (rc == SQLITE_OK || ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits < 500));
         if (rc != SQLITE_DONE)
             failure = QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_backup_finish(b);
