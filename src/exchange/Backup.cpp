@@ -247,8 +247,11 @@ BackupInfo CreateBackup(TDataPoolDM& dm, const AppPaths& paths, const QString& f
             throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), in.errorString()));
         QCryptographicHash hash(QCryptographicHash::Sha256);
         qint64 size = 0;
+        // Chunks no larger than the file: most node files are small, and a buffer of a megabyte per file costs more
+        // than reading it.
+        const qint64 expected = in.size();
         while (!in.atEnd()) {
-            const QByteArray chunk = in.read(kChunk);
+            const QByteArray chunk = in.read(std::clamp(expected - size, qint64(4096), kChunk));
             if (chunk.isEmpty() && !in.atEnd())
                 throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), in.errorString()));
             hash.addData(chunk);

@@ -627,8 +627,9 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
                 rec.File_Name = fileNo++;
                 rec.Ext = kind.ownsExternalFile ? n.ext : kTableExt;
                 if (!n.entry.isEmpty()) {
+                    // The extracted file is this import's own: moved into place (a rename), moved back on failure.
                     const QString source = ctx.paths.TempDir + n.entry;
-                    if (!unit.copyFile(source, FileLayout::NodeFilePath(folder, rec.File_Name, rec.Ext)))
+                    if (!unit.moveFile(source, FileLayout::NodeFilePath(folder, rec.File_Name, rec.Ext)))
                         throw QuelmarError(QStringLiteral("复制物理文件“%1”出错！").arg(native(source)));
                     // A form gets its header-fill record only with its file; one without a file gets none (and no
                     // number that another form's record could later take).
