@@ -333,6 +333,7 @@ void TMainFrm::buildMenus()
     QMenu* tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     miGkxxConfig = tools->addAction(IconFactory::actionIcon(QStringLiteral("options")),
                                     QStringLiteral("维护工程概况选项(&C)..."));
+    buildExchangeMenu(tools);
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     miReadme = help->addAction(IconFactory::actionIcon(QStringLiteral("readme")), QStringLiteral("自述文件(&R)"));
     miReadme->setShortcut(QKeySequence(QStringLiteral("F1")));

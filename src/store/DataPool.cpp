@@ -1078,11 +1078,34 @@ void TDataPoolDM::WritePackageNodes(const QString& path, int handle, const Chang
 TDataPoolDM::PackageContents TDataPoolDM::ReadPackage(const QString& path)
 {
     return withPackage(path, true, [&] {
+        // A package comes from elsewhere: its file must be sound and its three tables plain tables (a view could
+        // compute rows without end), and nothing in its schema runs.
+        run(QStringLiteral("PRAGMA trusted_schema = OFF"));
+        {
+            QSqlQuery check = run(QStringLiteral("PRAGMA quick_check"));
+            if (!check.next() || check.value(0).toString() != QLatin1String("ok"))
+                throw QuelmarError(QStringLiteral("交换包数据库“%1”已损坏。").arg(path));
+        }
+        {
+            QSqlQuery kinds = run(QStringLiteral("SELECT lower(name), type FROM sqlite_master "
+                                                 "WHERE lower(name) IN ('bs', 'hi', 'treehandle')"));
+            int tables = 0;
+            while (kinds.next()) {
+                if (kinds.value(1).toString() != QLatin1String("table"))
+                    throw QuelmarError(QStringLiteral("“%1”不是交换包数据库。").arg(path));
+                ++tables;
+            }
+            if (tables != 3)
+                throw QuelmarError(QStringLiteral("“%1”不是交换包数据库。").arg(path));
+        }
         PackageContents c;
         QSqlQuery q = run(QStringLiteral("SELECT HID FROM TreeHandle"));
         if (!q.next())
             throw QuelmarError(QStringLiteral("交换包“%1”中没有树句柄。").arg(path));
-        c.handle = q.value(0).toInt();
+        bool ok = false;
+        c.handle = q.value(0).toInt(&ok);
+        if (!ok || q.next())
+            throw QuelmarError(QStringLiteral("交换包“%1”的树句柄不正确（表 TreeHandle 应正好有一个整数）。").arg(path));
         q.finish();
         c.nodes = fetch(QStringLiteral("bs"), QStringLiteral("SELECT * FROM bs"));
         c.fillRanges = fetch(QStringLiteral("hi"), QStringLiteral("SELECT * FROM hi"));

@@ -157,6 +157,11 @@ public:
     void WritePackageNodes(const QString& path, int handle, const ChangeLog& nodes);
     PackageContents ReadPackage(const QString& path);
 
+    // --- backup ---
+    // Copies the whole SQLite database, as this connection sees it now, to a new file at `path` with SQLite's
+    // online backup (consistent even while other programs read it). Refused in team mode.
+    void BackupDatabaseTo(const QString& path);
+
     // The key column of a table of the main or package database ("ItemID" for the node tables).
     static QString keyColumnOf(const QString& table);
 
