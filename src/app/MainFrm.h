@@ -118,6 +118,7 @@ public:
     QAction* miLogout = nullptr;
     QAction* miExit = nullptr;
     QAction* miGkxxConfig = nullptr;
+    QAction* miRefresh = nullptr;
     QAction* miReadme = nullptr;
     QAction* miAbout = nullptr;
     QAction* miBackup = nullptr;
@@ -129,6 +130,9 @@ public:
 #undef QUELMAR_DECLARE_HANDLER
     void miUserManagerClick();
     void miGkxxConfigClick();
+    // Reloads the trees from the database (what other users or programs changed), keeping the open branches and
+    // the selected nodes where they still exist.
+    void miRefreshClick();
     void miReadmeClick();
     void miAboutClick();
     void miLogoutClick();
