@@ -206,12 +206,17 @@ int main(int argc, char* argv[])
             (f <= 150 ? halfForms : allForms) << paths.ZiLiaoFolderPath(kProjectDir) + QStringLiteral("%1.cll").arg(f);
         allForms = halfForms + allForms;
 
-        constexpr int runs = 3;
+        const QString from = paths.ProTablesDir + QStringLiteral("floormove/");
+        QDir().mkpath(from);
+        for (int f = 1; f <= 150; ++f)
+            QFile::copy(halfForms.first(), from + QStringLiteral("%1.cll").arg(f));
+
+        constexpr int runs = 5;
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer t;
             t.start();
             const QModelIndex project = ziLiao.tree.indexOfItem(kProject);
-            SubtreeOps(zctx).CopySubtreeAsSibling(project, project, false);
+            SubtreeOps(zctx).CopySubtreeAsChild(project, ziLiao.tree.index(0, 0));
             const double c = ms(t);
             const double cf = timeFloor(dbCopy, QStringLiteral("cp"), allForms,
                                         paths.ProTablesDir + QStringLiteral("floorcopy%1/").arg(run), 1000, 300, false,
@@ -226,16 +231,10 @@ int main(int argc, char* argv[])
             const int to = run % 2 == 0 ? kOtherProject : kProject;
             SubtreeOps(zctx).MoveSubtree(division, ziLiao.tree.indexOfItem(to), DropPlace::Child);
             const double m = ms(t);
-            // The floor moves as many files from one folder to another and back.
-            const QString from = paths.ProTablesDir + QStringLiteral("floormove/");
-            QDir().mkpath(from);
+            // The floor moves as many files from one folder to another (and back, untimed).
             QStringList moving;
-            for (int f = 1; f <= 150; ++f) {
-                const QString p = from + QStringLiteral("%1.cll").arg(f);
-                if (run == 0)
-                    QFile::copy(halfForms.first(), p);
-                moving << p;
-            }
+            for (int f = 1; f <= 150; ++f)
+                moving << from + QStringLiteral("%1.cll").arg(f);
             const QString there = paths.ProTablesDir + QStringLiteral("floormoved/");
             const double mf = timeFloor(dbCopy, QStringLiteral("mv"), moving, there, 500, 0, true, 100 + run);
             for (int f = 1; f <= 150; ++f)
