@@ -407,7 +407,8 @@ QModelIndex SubtreeOps::moveInLibrary(const QModelIndex& sourceIndex, const QMod
     });
     for (auto it = records.cbegin(); it != records.cend(); ++it)
         tree.setRecord(tree.indexOfItem(it.key()), it.value());
-    if (m_relocated && srcKind.ownsFillRange)
+    // A form is shown again from where its file now lies (the caller selects the moved node).
+    if (srcKind.ownsTableFile)
         m_ctx.prompter.status(QStringLiteral("重新打开文件..."));
 
     // Both sibling lists are numbered as the tree shows them (gaps included).
