@@ -20,13 +20,13 @@
 // The shell itself implements Save, OpenOleContainer, DisplayTree and DisplayGuiDangTree.
 
 #define QUELMAR_MOBAN_PENDING_ACTIONS(X)                                                                         \
-    X(MobanEditTable) X(MobanLocateNode)
+    X(MobanEditTable)
 
 #define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
-    X(ZiLiaoEditTable) X(ZiLiaoLocateNode)
+    X(ZiLiaoEditTable)
 
 #define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangEditTable) X(GuiDangLocateNode)
+    X(GuiDangEditTable)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -66,6 +66,9 @@
     X(ZiLiaoExportTypeID6) X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16)                 \
     X(ZiLiaoSaveAsTemplate)
 
+// Locate node (LocateNodeFrm.cpp): the find dialog "查找" of each library's tree.
+#define QUELMAR_LOCATE_ACTIONS(X) X(MobanLocateNode) X(ZiLiaoLocateNode) X(GuiDangLocateNode)
+
 #define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
     QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_PRINT_ACTIONS(X)        \
-    QUELMAR_EXCHANGE_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
+    QUELMAR_EXCHANGE_ACTIONS(X) QUELMAR_LOCATE_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)

@@ -170,6 +170,7 @@ TMainFrm::TMainFrm(MainServices services, QWidget* parent) : QMainWindow(parent)
     connectActions();
     for (Library lib : {Library::Moban, Library::ZiLiao, Library::GuiDang})
         connectTree(lib);
+    setUpDragDrop();
 
     // Both viewers are read-only views of the selected node's table.
     m_mobanPane->viewer().SetViewerOption(0);
@@ -818,6 +819,8 @@ void TMainFrm::tvGuiDangEnter()
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (dragDropEvent(watched, event))
+        return true;
     if (event->type() == QEvent::FocusIn) {
         if (watched == tvZiLiao)
             run([this] { tvZiLiaoEnter(); });

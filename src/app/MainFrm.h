@@ -160,6 +160,24 @@ public:
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);
 
+    // ---- drag and drop (MainFrmDragDrop.cpp) and locate node (LocateNodeFrm.cpp) ----
+    // The last drop of each tree: the dragged node and the node it was dropped on (GuiDangDragSource is a project
+    // node when the drop archives), and whether the dragged node lay in the recycle bin when the drag started.
+    QPersistentModelIndex MobanDragSource, MobanDropTarget;
+    QPersistentModelIndex ZiLiaoDragSource, ZiLiaoDropTarget;
+    QPersistentModelIndex GuiDangDragSource, GuiDangDropTarget;
+    bool MobanDragFromBin = false;
+    bool ZiLiaoDragFromBin = false;
+    // The drop menus; their entries are enabled by the drop's code when they open.
+    QMenu* pmMSelfDrag = nullptr;
+    QMenu* pmZSelfDrag = nullptr;
+    QMenu* pmGSelfDrag = nullptr;
+    QMenu* pmGuiDang = nullptr;
+    QMenu* pmMDeleteDragSource = nullptr;
+    QMenu* pmZDeleteDragSource = nullptr;
+    // The find dialog of a library's tree, shown modally.
+    void LocateNode(Library library);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -217,6 +235,18 @@ private:
     // runs. Afterwards the selection is shown again where it changed: `afterwards` when the operation was done,
     // else the current node, else the root; after a failure always (what was applied stays applied).
     void runRemoval(Library library, const QPersistentModelIndex& afterwards, const std::function<bool()>& op);
+
+    // ---- drag and drop (MainFrmDragDrop.cpp) ----
+    struct TreeDrag;
+    void setUpDragDrop();
+    // The mouse and key events of the trees' viewports while a node is pressed or dragged; true when consumed.
+    bool dragDropEvent(QObject* watched, QEvent* event);
+    void dragOver(const QPoint& globalPos);
+    void dropAt(const QPoint& globalPos);
+    void endDrag();
+    void dropMenuChosen(Library library, bool move, int place);
+    void archiveMenuChosen(int place);
+    TreeDrag* m_drag = nullptr;   // a child object of the window
 
     // While positive, the trees' selection changes do not run the selection event (an operation is changing the
     // tree; it shows the selection itself when done).
