@@ -142,7 +142,8 @@ private slots:
             QCOMPARE(tableColor(back, g.backColor, Qt::transparent), tableColor(wb, f.backColor, Qt::transparent));
             QCOMPARE(tableColor(back, g.textColor, Qt::black), tableColor(wb, f.textColor, Qt::black));
             for (int side = 0; side < 4; ++side)
-                QVERIFY2(g.border[side].style == f.border[side].style, qPrintable(where + QString::number(side)));
+                QVERIFY2(g.border[side].style == f.border[side].style,
+                         qPrintable(QStringLiteral("%1 side %2: %3 for %4").arg(where).arg(side).arg(g.border[side].style).arg(f.border[side].style)));
         }
     }
 
@@ -162,6 +163,7 @@ private slots:
         QCOMPARE(c.GetCurSheet(), 1);
         QCOMPARE(c.cellText(3, 6, 1), QStringLiteral("34.25"));   // recalculated in this workbook
         QCOMPARE(c.workbook().fonts.value(c.sheet(1).cellAt(1, 1)->format.font), QStringLiteral("黑体"));
+
         c.Undo();
         QCOMPARE(c.workbook().sheets.size(), 1);
         c.insertWorkbookSheets(imported, true);

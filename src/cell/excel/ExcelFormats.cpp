@@ -219,11 +219,12 @@ double columnWidthChars(int pixels)
     return pixels <= 12 ? pixels / 12.0 : (pixels - 5) / 7.0;
 }
 
+// The width in a file counts the padding in: 72 pixels are stored as 10.29 characters.
 int columnPixels(double chars)
 {
     if (!(chars > 0) || !std::isfinite(chars))
         return 0;
-    return chars < 1 ? int(std::lround(chars * 12)) : int(std::lround(chars * 7 + 5));
+    return chars < 1 ? int(std::lround(chars * 12)) : int(std::lround(chars * 7));
 }
 
 double rowHeightPoints(int pixels) { return pixels * 0.75; }

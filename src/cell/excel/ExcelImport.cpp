@@ -347,6 +347,8 @@ private:
 struct SheetData {
     QString name;
     QHash<quint32, Cell> cells;
+    QHash<quint32, size_t> xf;               // the style of each cell, resolved once the whole file is read
+    QSet<quint32> dates;                     // cells the reader gave as a date
     QHash<int, int> colWidths, rowHeights;   // 1-based index -> pixels
     QList<Range> merges;
     int maxCol = 0, maxRow = 0;
@@ -495,15 +497,13 @@ public:
             return;
         const double serial = double(QDate(1899, 12, 30).daysTo(d)) + (hour * 3600 + minute * 60 + second) / 86400.0;
         c->value = serial;
-        if (c->format.numType != NumDate && c->format.numType != NumTime) {
-            c->format.numType = NumDate;
-            c->format.dateStyle = (hour || minute || second) ? 2 : 1;
-        }
+        data.dates.insert(Sheet::key(col + 1, row + 1));
     }
+    // The styles part may come after the sheets: the index is kept and resolved at the end.
     void set_format(ss::row_t row, ss::col_t col, size_t xf) override
     {
-        if (Cell* c = cell(row, col))
-            c->format = m_shared.styles.format(xf);
+        if (cell(row, col))
+            data.xf.insert(Sheet::key(col + 1, row + 1), xf);
     }
     void set_format(ss::row_t r1, ss::col_t c1, ss::row_t r2, ss::col_t c2, size_t xf) override
     {
@@ -522,9 +522,13 @@ public:
         if (!src)
             return;
         const Cell copy = *src;
+        const auto xf = data.xf.constFind(Sheet::key(col + 1, row + 1));
         for (ss::row_t i = 1; i <= size && row + i < MaxRows; ++i)
-            if (Cell* c = cell(row + i, col))
+            if (Cell* c = cell(row + i, col)) {
                 *c = copy;
+                if (xf != data.xf.constEnd())
+                    data.xf.insert(Sheet::key(col + 1, row + i + 1), xf.value());
+            }
     }
     ss::range_size_t get_sheet_size() const override { return ss::range_size_t{MaxRows, MaxCols}; }
 
@@ -730,8 +734,8 @@ void addInlineStrings(const QByteArray& file, Factory& factory, Shared& shared)
             Cell* c = sheet.cell(row - 1, col - 1);
             if (!c)
                 continue;
-            if (!style.isEmpty() && c->format == CellFormat{})
-                c->format = shared.styles.format(size_t(style.toUInt()));
+            if (!style.isEmpty() && !sheet.data.xf.contains(Sheet::key(col, row)))
+                sheet.data.xf.insert(Sheet::key(col, row), size_t(style.toUInt()));
             if (std::holds_alternative<Empty>(c->value) && !text.isEmpty())
                 c->value = text;
         }
@@ -927,6 +931,17 @@ Workbook importFile(const QString& path, ImportReport* reportOut)
         throw damaged();
     } catch (const std::exception&) {
         throw damaged();
+    }
+    for (SheetData& d : sheets) {
+        for (auto it = d.xf.cbegin(); it != d.xf.cend(); ++it)
+            d.cells[it.key()].format = shared.styles.format(it.value());
+        for (quint32 k : std::as_const(d.dates)) {
+            CellFormat& f = d.cells[k].format;
+            if (f.numType != NumDate && f.numType != NumTime) {
+                f.numType = NumDate;
+                f.dateStyle = 1;
+            }
+        }
     }
     // A 1904-based file: its date serials count from another day.
     if (shared.originOffset != 0)
