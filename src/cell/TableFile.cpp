@@ -24,6 +24,7 @@ constexpr int CheckOffset = 8 + 2 + 2 + SaltSize + HashSize + 4 + 4;            
 constexpr int HeaderSize = CheckOffset + 4 + HashSize;                              // 104
 constexpr int MacOffset = HeaderSize - HashSize;
 constexpr quint32 PayloadEnd = 0x454e4421;   // "END!": the parser must land exactly here
+constexpr quint32 ExtensionTag = 0x45585432; // "EXT2": charts and cell rules follow (format version 2)
 constexpr quint32 MaxPayload = 512u * 1024 * 1024;
 constexpr int KeyRounds = 2000;
 
@@ -129,6 +130,22 @@ QByteArray formatKey(const CellFormat& f)
     return QByteArray(reinterpret_cast<const char*>(v), sizeof v);
 }
 
+} // namespace
+
+bool needsVersion2(const Workbook& wb)
+{
+    for (const Sheet& sh : wb.sheets) {
+        if (!sh.charts.isEmpty())
+            return true;
+        for (const Cell& c : sh.cells)
+            if (!c.rules.isEmpty())
+                return true;
+    }
+    return false;
+}
+
+namespace {
+
 QByteArray payloadOf(const Workbook& wb)
 {
     // Formats first, deduplicated: a form has thousands of cells but a few dozen distinct formats.
@@ -204,6 +221,31 @@ QByteArray payloadOf(const Workbook& wb)
             s << p.data;
         }
         s << sh.backgroundPicture;
+    }
+    // Format 2: charts and the display / colour formulas of cells, after the sheets so that a file without
+    // them is laid out exactly as format 1.
+    if (needsVersion2(wb)) {
+        s << ExtensionTag;
+        for (const Sheet& sh : wb.sheets) {
+            s << quint32(sh.charts.size());
+            for (const Chart& c : sh.charts) {
+                s << quint8(c.type);
+                writeRange(s, c.data);
+                s << c.seriesInRows << c.labelsInFirst << c.title;
+                writeRange(s, c.anchor);
+            }
+            quint32 nRules = 0;
+            for (const Cell& c : sh.cells)
+                nRules += c.rules.isEmpty() ? 0 : 1;
+            s << nRules;
+            for (auto it = sh.cells.cbegin(); it != sh.cells.cend(); ++it) {
+                const CellRules& r = it.value().rules;
+                if (r.isEmpty())
+                    continue;
+                s << quint16(Sheet::keyCol(it.key())) << quint32(Sheet::keyRow(it.key())) << r.showFormula
+                  << r.colorFormula << quint32(r.textColor) << quint32(r.backColor);
+            }
+        }
     }
     s << PayloadEnd;
     return out;
@@ -392,7 +434,7 @@ void checkPage(PageSetup& g, const Sheet& sh)
     }
 }
 
-Workbook parsePayload(const QByteArray& data)
+Workbook parsePayload(const QByteArray& data, quint16 version)
 {
     Parser p(data);
     Workbook wb;
@@ -495,7 +537,49 @@ Workbook parsePayload(const QByteArray& data)
     }
     if (wb.curSheet < 0 || wb.curSheet >= wb.sheets.size())
         throw Damaged{};
-    if (p.get<quint32>() != PayloadEnd || !p.atEnd())
+    quint32 tag = p.get<quint32>();
+    if (tag == ExtensionTag) {
+        if (version < 2)
+            throw Damaged{};
+        for (Sheet& sh : wb.sheets) {
+            const auto inSheet = [&](const Range& r) {
+                return !r.isEmpty() && r.col1 >= 1 && r.row1 >= 1 && r.col2 < sh.cols && r.row2 < sh.rows;
+            };
+            const quint32 nCharts = p.getCount(35);
+            for (quint32 i = 0; i < nCharts; ++i) {
+                Chart c;
+                const quint8 type = p.get<quint8>();
+                if (type > quint8(ChartType::Pie))
+                    throw Damaged{};
+                c.type = ChartType(type);
+                c.data = readRange(p);
+                c.seriesInRows = p.get<bool>();
+                c.labelsInFirst = p.get<bool>();
+                c.title = p.get<QString>();
+                c.anchor = readRange(p);
+                if (!inSheet(c.data) || !inSheet(c.anchor))
+                    throw Damaged{};
+                sh.charts << c;
+            }
+            const quint32 nRules = p.getCount(22);
+            for (quint32 i = 0; i < nRules; ++i) {
+                const int col = p.get<quint16>();
+                const quint32 row = p.get<quint32>();
+                if (col < 1 || col >= sh.cols || row < 1 || row >= quint32(sh.rows))
+                    throw Damaged{};
+                CellRules r;
+                r.showFormula = p.get<QString>();
+                r.colorFormula = p.get<QString>();
+                r.textColor = QRgb(p.get<quint32>());
+                r.backColor = QRgb(p.get<quint32>());
+                if (r.isEmpty())
+                    throw Damaged{};
+                sh.cellRef(col, int(row)).rules = r;
+            }
+        }
+        tag = p.get<quint32>();
+    }
+    if (tag != PayloadEnd || !p.atEnd())
         throw Damaged{};
     return wb;
 }
@@ -508,7 +592,8 @@ QString displayName(const QString& name) { return name.isEmpty() ? QStringLitera
 
 QByteArray TableFileWriter::encode(const Workbook& wb, const QString& password)
 {
-    return seal(payloadOf(wb), password);
+    // Files without charts or cell rules stay format 1, so that older programs still open them.
+    return seal(payloadOf(wb), password, needsVersion2(wb) ? 2 : 1);
 }
 
 QByteArray TableFileWriter::payload(const Workbook& wb)
@@ -516,7 +601,7 @@ QByteArray TableFileWriter::payload(const Workbook& wb)
     return payloadOf(wb);
 }
 
-QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& password)
+QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& password, quint16 version)
 {
     // zlib level 1: a quarter of the time of the default level for a fifth more bytes on typical forms.
     QByteArray stored = qCompress(payload, 1);
@@ -528,7 +613,7 @@ QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& passw
     QByteArray out(HeaderSize, '\0');
     char* h = out.data();
     std::memcpy(h, Magic, 8);
-    qToLittleEndian(TableFileVersion, h + 8);
+    qToLittleEndian(version, h + 8);
     qToLittleEndian(quint16(0), h + 10);
     std::memcpy(h + 12, salt.constData(), SaltSize);
     std::memcpy(h + 12 + SaltSize, verifierOf(key).constData(), HashSize);
@@ -632,7 +717,7 @@ bool TableFileReader::decode(const QByteArray& bytes, const QString& password, W
     if (quint32(payload.size()) != payloadSize)
         return damaged();
     try {
-        out = parsePayload(payload);
+        out = parsePayload(payload, version);
     } catch (const Damaged&) {
         return damaged();
     }
