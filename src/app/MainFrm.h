@@ -157,6 +157,16 @@ public:
     // new name (the caller then replaces LoginInfo.opName).
     void OwnerRenameHook(const QString& newName);
 
+    // ---- the file the program was started on (`quelmar FILE`, MainFrmOpenFile.cpp) ----
+    // After the login: a package (".gc", ".fb", ".fl", ".fx", ".jy", ".bg", ".mb", ".ys", ".cg") is imported
+    // (ImportPackageFile); a table file (".cll") that a node of this program folder owns is selected in its tree
+    // (the template page for a template's file), any other table file is shown read-only in the designer.
+    void OpenFileArgument(const QString& path);
+    // Imports a package file into the library, below the node the user chooses.
+    void ImportPackageFile(const QString& path);
+    // The package extensions, with their dot, lower case.
+    static const QStringList& PackageExtensions();
+
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);
 
@@ -214,6 +224,8 @@ private:
     void menusByUserType();
     // Runs an action handler, showing a failure in an error box.
     void run(const std::function<void()>& handler);
+    // The node of the library's tree whose file is `canonicalPath` (invalid when none).
+    QModelIndex nodeOwningFile(Library library, const QString& canonicalPath);
 
     // ---- exchange (MainFrmExchange.cpp) ----
     void buildExchangeMenu(QMenu* tools);
