@@ -22,7 +22,7 @@
 #define QUELMAR_MOBAN_PENDING_ACTIONS(X)                                                                         \
     X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)                      \
     X(MobanImportTypeID11) X(MobanImportTypeID16) X(MobanExportTypeID3) X(MobanExportTypeID4)                    \
-    X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16) X(MobanEditTable)  \
+    X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16)                    \
     X(MobanLocateNode)
 
 #define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
@@ -30,11 +30,11 @@
     X(ZiLiaoImportTypeID6)                                                                                        \
     X(ZiLiaoImportTypeID7) X(ZiLiaoImportTypeID11) X(ZiLiaoImportTypeID16) X(ZiLiaoExportTypeID1)                 \
     X(ZiLiaoExportTypeID3) X(ZiLiaoExportTypeID4) X(ZiLiaoExportTypeID5) X(ZiLiaoExportTypeID6)                   \
-    X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16) X(ZiLiaoEditTable)                    \
+    X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16)                                       \
     X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate)
 
 #define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangEditTable) X(GuiDangLocateNode)
+    X(GuiDangLocateNode)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -63,6 +63,10 @@
     X(MobanPrintWithoutDlg) X(MobanPrintWithDlg) X(MobanPreview) X(ZiLiaoPrintWithoutDlg) X(ZiLiaoPrintWithDlg)   \
     X(ZiLiaoPreview) X(GuiDangPrintWithoutDlg) X(GuiDangPrintWithDlg) X(GuiDangPreview)
 
+// The table designer (MainFrmDesigner.cpp): "编辑文件(&E)..." of the three libraries (and OpenInDesigner, the
+// double-click on a table node).
+#define QUELMAR_DESIGNER_ACTIONS(X) X(MobanEditTable) X(ZiLiaoEditTable) X(GuiDangEditTable)
+
 #define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
     QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_PRINT_ACTIONS(X)        \
-    QUELMAR_SHELL_ACTIONS(X)
+    QUELMAR_DESIGNER_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
