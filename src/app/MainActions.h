@@ -19,14 +19,10 @@
 //   PrintWithoutDlg, PrintWithDlg, Preview  printing and batch printing
 // The shell itself implements Save, OpenOleContainer, DisplayTree and DisplayGuiDangTree.
 
-#define QUELMAR_MOBAN_PENDING_ACTIONS(X)                                                                         \
-    X(MobanEditTable)
-
-#define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
-    X(ZiLiaoEditTable)
-
-#define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangEditTable)
+// Every operation is built: nothing is pending.
+#define QUELMAR_MOBAN_PENDING_ACTIONS(X)
+#define QUELMAR_ZILIAO_PENDING_ACTIONS(X)
+#define QUELMAR_GUIDANG_PENDING_ACTIONS(X)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -66,9 +62,13 @@
     X(ZiLiaoExportTypeID6) X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16)                 \
     X(ZiLiaoSaveAsTemplate)
 
+// The table designer (MainFrmDesigner.cpp): "编辑文件(&E)..." of the three libraries (and OpenInDesigner, the
+// double-click on a table node).
+#define QUELMAR_DESIGNER_ACTIONS(X) X(MobanEditTable) X(ZiLiaoEditTable) X(GuiDangEditTable)
+
 // Locate node (LocateNodeFrm.cpp): the find dialog "查找" of each library's tree.
 #define QUELMAR_LOCATE_ACTIONS(X) X(MobanLocateNode) X(ZiLiaoLocateNode) X(GuiDangLocateNode)
 
 #define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
     QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_PRINT_ACTIONS(X)        \
-    QUELMAR_EXCHANGE_ACTIONS(X) QUELMAR_LOCATE_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
+    QUELMAR_EXCHANGE_ACTIONS(X) QUELMAR_LOCATE_ACTIONS(X) QUELMAR_DESIGNER_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)

@@ -1055,14 +1055,6 @@ void TMainFrm::treeDoubleClicked(Library lib, const QModelIndex& index)
         OpenInDesigner(lib, index);
 }
 
-void TMainFrm::OpenInDesigner(Library lib, const QModelIndex& node)
-{
-    const QString path = nodeFilePath(lib, library(lib).tree.record(node));
-    if (!isFile(path))
-        throw QuelmarError(QStringLiteral("文件 %1 不存在。").arg(QDir::toNativeSeparators(path)));
-    notAvailable(libraryPrefix(lib) + QStringLiteral("EditTable"));
-}
-
 void TMainFrm::treeContextMenu(Library lib, const QPoint& pos)
 {
     QTreeView* tree = treeView(lib);

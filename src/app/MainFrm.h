@@ -3,6 +3,7 @@
 #include "app/LibraryActions.h"
 #include "app/MainActions.h"
 #include "app/TableViewer.h"
+#include "designer/DesignerEntry.h"
 #include "store/AppPaths.h"
 #include "store/RowSet.h"
 #include "trees/LibraryData.h"
@@ -31,6 +32,9 @@ struct MainServices {
     Prompter* prompter = nullptr;
     TLoginInfo* login = nullptr;
     TableViewerFactory viewerFactory;   // empty: the spreadsheet engine's viewer
+    // How a table file is opened in the designer and waited for (empty: the designer window, modally).
+    std::function<void(QWidget* parent, const designer::DesignerServices&, const designer::DesignerRequest&)>
+        designerRunner;
 };
 
 // The main window: the template page (template tree, its toolbar and content pane) and the project page (project
@@ -150,7 +154,9 @@ public:
     // the node's folder (and the overview action's state), and the header fill of a newly created form.
     void LoadHeaderValues(const NodeRecord& node);
     void FillPendingHeader(const NodeRecord& node);
-    // Double-click on a table node: the designer (not available yet) after the file check.
+    // Double-click on a table node (and the edit actions after their checks): the file check ("文件 %s 不存在。"),
+    // the viewer released, the designer run on the file with the node's name and FillMode, the viewer showing the
+    // file again afterwards, whatever the designer did.
     void OpenInDesigner(Library library, const QModelIndex& node);
 
     // User management calls this when the logged-in user renames himself: his project and archive rows move to the
@@ -162,10 +168,10 @@ public:
     // (ImportPackageFile); a table file (".cll") that a node of this program folder owns is selected in its tree
     // (the template page for a template's file), any other table file is shown read-only in the designer.
     void OpenFileArgument(const QString& path);
-    // Imports a package file into the library, below the node the user chooses.
-    void ImportPackageFile(const QString& path);
     // The package extensions, with their dot, lower case.
     static const QStringList& PackageExtensions();
+    // The edit action of a library: the recycle-bin refusal, documents to their application, tables to the designer.
+    void EditTable(Library library);
 
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);

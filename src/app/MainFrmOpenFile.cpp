@@ -3,16 +3,13 @@
 #include "app/MainFrm.h"
 
 #include "core/Prompter.h"
+#include "designer/DesignerEntry.h"
 #include "core/QuelmarError.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTreeView>
 
-// The designer's read-only view of a table file that belongs to no node of this program folder.
-namespace designer {
-void OpenTableFileReadOnly(QWidget* parent, const QString& path);
-}
 
 namespace {
 

@@ -79,6 +79,8 @@ void CellControl::resetModel()
         clip().cut = false;
     m_undo->clear();
     m_groupDepth = 0;
+    m_groupBefore.clear();
+    m_groupChanged = false;
     m_wb = Workbook{};
     m_wb.sheets = {makeSheet(QStringLiteral("Sheet1"))};
     m_fileName.clear();
@@ -183,11 +185,22 @@ bool CellControl::isValidCell(int col, int row, int sheet) const
 
 void CellControl::push(QUndoCommand* command)
 {
-    if (m_undoEnabled)
+    if (recording()) {
         m_undo->push(command);
-    else
+    } else {
+        // Without undo, or inside an edit group (whose one step is made from the sheets before and after it).
         delete command;
+        noteGroupChange(m_wb.curSheet);
+    }
     setModified(true);
+}
+
+void CellControl::noteGroupChange(int sheet)
+{
+    if (m_groupDepth > 0) {
+        m_groupChanged = true;
+        m_groupSheet = sheet;
+    }
 }
 
 void CellControl::notifyCells(int sheet, const Range& range)
@@ -228,13 +241,14 @@ void CellControl::editCells(int sheet, const CellChanges& changes, const QString
     }
     for (quint32 k : std::as_const(contentChanged))
         m_engine->cellChanged(sheet, Sheet::keyCol(k), Sheet::keyRow(k));
-    if (m_undoEnabled) {
+    if (recording()) {
         CellChanges after;
         for (quint32 k : keys)
             if (const Cell* c = sh->cellAt(Sheet::keyCol(k), Sheet::keyRow(k)))
                 after.insert(k, *c);
         push(new CellsEdit(*this, sheet, before, after, text));
     } else {
+        noteGroupChange(sheet);
         setModified(true);
     }
     notifyCells(sheet, boundingRange(keys));
@@ -261,15 +275,17 @@ void CellControl::editSheet(int sheet, const QString& text, const std::function<
         return;
     // Without undo no snapshot: holding one would make the first write copy the whole sheet.
     QList<Sheet> before;
-    if (m_undoEnabled)
+    if (recording())
         before = m_wb.sheets;
     if (!change(m_wb.sheets[sheet]))
         m_engine->rebuild();
     markRulesDirty(true);   // cells may have come with rules (paste, fill, import)
-    if (m_undoEnabled)
+    if (recording()) {
         push(new SheetsEdit(*this, before, m_wb.sheets, sheet, text));
-    else
+    } else {
+        noteGroupChange(sheet);
         setModified(true);
+    }
     emit layoutChanged(sheet);
     emit cellsChanged(sheet, Range{1, 1, m_wb.sheets.at(sheet).cols - 1, m_wb.sheets.at(sheet).rows - 1});
     emit selectionChanged();
@@ -330,16 +346,28 @@ void CellControl::replaceSheet(int sheet, const Sheet& state, const QString& tex
     });
 }
 
+// A group records no step per edit: it keeps the sheets as they were when it began (they share their data, so
+// this costs one copy of each sheet the group then changes) and makes one step of them and the sheets as they are
+// when it ends. A command that loops over thousands of cells is thus one quick step, undone in one go.
 void CellControl::beginEditGroup(const QString& text)
 {
-    if (m_undoEnabled && m_groupDepth++ == 0)
-        m_undo->beginMacro(text);
+    if (!m_undoEnabled || m_groupDepth++ > 0)
+        return;
+    m_groupBefore = m_wb.sheets;
+    m_groupText = text;
+    m_groupChanged = false;
+    m_groupSheet = m_wb.curSheet;
 }
 
 void CellControl::endEditGroup()
 {
-    if (m_undoEnabled && m_groupDepth > 0 && --m_groupDepth == 0)
-        m_undo->endMacro();
+    if (!m_undoEnabled || m_groupDepth <= 0 || --m_groupDepth > 0)
+        return;
+    QList<Sheet> before = std::move(m_groupBefore);
+    m_groupBefore.clear();
+    if (m_groupChanged)
+        m_undo->push(new SheetsEdit(*this, std::move(before), m_wb.sheets, m_groupSheet, m_groupText));
+    m_groupChanged = false;
 }
 
 // ---- Tables ------------------------------------------------------------------------------------------------------
@@ -364,6 +392,8 @@ void CellControl::EnableUndo(int on)
     if (!m_undoEnabled) {
         m_undo->clear();
         m_groupDepth = 0;
+        m_groupBefore.clear();
+        m_groupChanged = false;
     }
 }
 

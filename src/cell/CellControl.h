@@ -302,7 +302,9 @@ public:
     // sheet, else they are added after the last one (names made unique). Fonts and colours of the formats are
     // carried over into this workbook's tables.
     void insertWorkbookSheets(const Workbook& other, bool replace);
-    // Groups the edits until the matching end into one undo step (the designer's loops over a selection).
+    // Groups the edits until the matching end into one undo step (the designer's loops over a selection): the
+    // step holds the sheets before and after the group, so undo and redo put back contents, formats, merges and
+    // sizes exactly. Groups nest (only the outermost makes a step); a group that changed nothing makes none.
     void beginEditGroup(const QString& text);
     void endEditGroup();
     // The same as a scope guard: the group ends also when an edit inside throws.
@@ -352,6 +354,10 @@ private:
     void editSheet(int sheet, const QString& text, const std::function<bool(Sheet&)>& change);
     void editViewOption(int sheet, const std::function<void(Sheet&)>& change);   // no undo step
     void push(QUndoCommand* command);
+    // Whether an edit is recorded as a step of its own (undo on, no edit group open).
+    bool recording() const { return m_undoEnabled && m_groupDepth == 0; }
+    // An edit inside an open group: the group will make a step.
+    void noteGroupChange(int sheet);
     // Used by undo / redo.
     void restoreCells(int sheet, const QList<quint32>& keys, const CellChanges& cells);
     void restoreSheets(const QList<Sheet>& sheets, int changedSheet);
@@ -373,6 +379,10 @@ private:
     bool m_undoEnabled = false;
     bool m_viewerOption = true;
     int m_groupDepth = 0;
+    QList<Sheet> m_groupBefore;   // the sheets when the open edit group began
+    QString m_groupText;
+    bool m_groupChanged = false;
+    int m_groupSheet = 0;
     std::unique_ptr<QUndoStack> m_undo;
     std::unique_ptr<formula::FormulaEngine> m_engine;
 };

@@ -102,6 +102,7 @@ private slots:
     void engineViewerCountsOnlyEdits();
     void doubleClickOpens_data();
     void doubleClickOpens();
+    void editTableAction();
     void documentOpensInItsApplication();
     void missingReadme();
     void shortcutsActWhereTheyBelong();
@@ -129,6 +130,9 @@ private:
     ScriptedViewer* m_mobanViewer = nullptr;
     ScriptedViewer* m_ziLiaoViewer = nullptr;
     QStringList m_errors;
+    QStringList m_designed;        // what the designer was asked to open: "name file FillMode"
+    QStringList m_designedPaths;
+    QStringList m_designerViewerCalls;   // the files of the template and the project viewer meanwhile
 };
 
 void TestMainWindow::init()
@@ -193,6 +197,16 @@ void TestMainWindow::openWindow(const QString& user, int type)
         auto v = std::make_unique<ScriptedViewer>();
         (m_mobanViewer ? m_ziLiaoViewer : m_mobanViewer) = v.get();
         return std::unique_ptr<TableViewer>(std::move(v));
+    };
+    m_designed.clear();
+    m_designedPaths.clear();
+    s.designerRunner = [this](QWidget*, const designer::DesignerServices& services,
+                              const designer::DesignerRequest& r) {
+        QVERIFY(services.dm && services.prompter);
+        m_designed << QStringLiteral("%1 %2 %3").arg(r.displayName, QFileInfo(r.path).fileName()).arg(r.fillMode);
+        m_designedPaths << r.path;
+        // What the two viewers hold while the designer has the file.
+        m_designerViewerCalls = QStringList{m_mobanViewer->file, m_ziLiaoViewer->file};
     };
     m_mobanViewer = m_ziLiaoViewer = nullptr;
     m_main = std::make_unique<TMainFrm>(s);
@@ -726,11 +740,13 @@ void TestMainWindow::doubleClickOpens_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("information");
     QTest::addColumn<bool>("opened");
-    QTest::newRow("form: designer") << int(Library::ZiLiao) << 5 << "" << "此功能尚未提供。" << false;
-    QTest::newRow("form without file") << int(Library::ZiLiao) << 8 << "文件 %1 不存在。" << "" << false;
-    QTest::newRow("archived form") << int(Library::GuiDang) << 3 << "" << "此功能尚未提供。" << false;
-    QTest::newRow("document") << int(Library::ZiLiao) << 7 << "" << "" << true;
-    QTest::newRow("folder: nothing") << int(Library::ZiLiao) << 3 << "" << "" << false;
+    QTest::addColumn<QString>("designed");
+    QTest::newRow("form: designer") << int(Library::ZiLiao) << 5 << "" << "" << false << "K12 压实度 2.cll 0";
+    QTest::newRow("form without file") << int(Library::ZiLiao) << 8 << "文件 %1 不存在。" << "" << false << "";
+    QTest::newRow("archived form") << int(Library::GuiDang) << 3 << "" << "" << false << "K12 压实度 2.cll 0";
+    QTest::newRow("template form") << int(Library::Moban) << 5 << "" << "" << false << "压实度检验 1.cll 0";
+    QTest::newRow("document") << int(Library::ZiLiao) << 7 << "" << "" << true << "";
+    QTest::newRow("folder: nothing") << int(Library::ZiLiao) << 3 << "" << "" << false << "";
 }
 
 void TestMainWindow::doubleClickOpens()
@@ -740,6 +756,7 @@ void TestMainWindow::doubleClickOpens()
     QFETCH(QString, error);
     QFETCH(QString, information);
     QFETCH(bool, opened);
+    QFETCH(QString, designed);
     const Library lib = Library(library);
     QStringList openedFiles;
     DocumentPane::setOpener([&](const QString& path) {
@@ -747,10 +764,24 @@ void TestMainWindow::doubleClickOpens()
         return true;
     });
     openWindow();
+    if (lib == Library::Moban)
+        m_main->miMobanClick();
     const QModelIndex index = node(lib, itemId);
     m_main->selectNode(lib, index);
     m_prompter.events.clear();
+    viewer(lib).calls.clear();
     emit m_main->treeView(lib)->doubleClicked(index);
+    // The designer got the node's file, name and FillMode; the viewer let go of the file before and shows it
+    // again after.
+    QCOMPARE(m_designed.join(QLatin1Char('|')), designed);
+    if (!designed.isEmpty()) {
+        const QString file = designed.section(QLatin1Char(' '), -2, -2);
+        QCOMPARE(viewer(lib).calls.value(0), QStringLiteral("ResetContent"));
+        QVERIFY2(viewer(lib).calls.contains(QStringLiteral("OpenFile %1 58206143").arg(file)),
+                 qPrintable(viewer(lib).calls.join(QLatin1Char(','))));
+        QCOMPARE(m_designerViewerCalls.value(lib == Library::Moban ? 0 : 1), QString());
+        QCOMPARE(viewer(lib).GetFileName(), m_designedPaths.value(0));
+    }
     if (error.isEmpty()) {
         QVERIFY(m_errors.isEmpty());
     } else {
@@ -761,6 +792,48 @@ void TestMainWindow::doubleClickOpens()
     QCOMPARE(said(m_prompter, QStringLiteral("information")),
              information.isEmpty() ? QStringList() : QStringList(information));
     QCOMPARE(openedFiles, opened ? QStringList(QStringLiteral("4.TXT")) : QStringList());
+    DocumentPane::setOpener({});
+}
+
+void TestMainWindow::editTableAction()
+{
+    QStringList openedFiles;
+    DocumentPane::setOpener([&](const QString& path) {
+        openedFiles << QFileInfo(path).fileName();
+        return true;
+    });
+    openWindow();
+    QAction* edit = m_main->actions(Library::ZiLiao).action(QStringLiteral("ZiLiaoEditTable"));
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), QStringLiteral("编辑文件(&E)..."));
+    // The recycle bin is refused.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 1));
+    m_prompter.events.clear();
+    m_main->ZiLiaoEditTableExecute();
+    QCOMPARE(said(m_prompter, QStringLiteral("warning")),
+             QStringList(QStringLiteral("加收站不提供此功能！请选择其他节点。")));
+    QVERIFY(m_designed.isEmpty());
+    // A form goes to the designer with its FillMode; the viewer shows the file again afterwards.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 6));
+    edit->setEnabled(true);
+    edit->trigger();
+    QCOMPARE(m_designed, QStringList(QStringLiteral("K13 压实度 3.cll 0")));
+    QCOMPARE(QFileInfo(viewer(Library::ZiLiao).GetFileName()).fileName(), QStringLiteral("3.cll"));
+    // A document goes to its application.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 7));
+    m_main->ZiLiaoEditTableExecute();
+    QCOMPARE(openedFiles, QStringList(QStringLiteral("4.TXT")));
+    QCOMPARE(m_designed.size(), 1);
+    // A form whose file is gone.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 8));
+    try {
+        m_main->ZiLiaoEditTableExecute();
+        QFAIL("a missing file went to the designer");
+    } catch (const QuelmarError& e) {
+        QVERIFY(e.message().startsWith(QStringLiteral("文件 ")));
+        QVERIFY(e.message().endsWith(QStringLiteral(" 不存在。")));
+    }
+    QCOMPARE(m_designed.size(), 1);
     DocumentPane::setOpener({});
 }
 
