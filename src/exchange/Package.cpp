@@ -13,6 +13,7 @@
 #include "users/Login.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,6 +23,25 @@
 #include <limits>
 
 namespace {
+
+// Progress of many small steps: the first, the last and then at most every 50 ms reach the prompter (which repaints
+// the status bar each time), so that reporting never costs more than the work.
+class StepReporter {
+public:
+    explicit StepReporter(ProgressScope& scope) : m_scope(scope) { m_clock.start(); }
+    template <typename F>
+    bool step(F&& text, qint64 done, qint64 total)
+    {
+        if (done != 1 && done != total && m_clock.elapsed() < 50)
+            return true;
+        m_clock.restart();
+        return m_scope.step(text(), done, total);
+    }
+
+private:
+    ProgressScope& m_scope;
+    QElapsedTimer m_clock;
+};
 
 const QString kTableExt = QStringLiteral(".cll");
 const QString kPackageDatabase = QStringLiteral("S.mdb");
@@ -278,9 +298,10 @@ void ExportSubtreeTo(NodeOpsContext ctx, const QModelIndex& topIndex, const QStr
     const QStringList fillColumns = PackageFillColumns();
     QHash<QString, QString> entrySources;
     qint64 done = 0;
+    StepReporter steps(progress);
     for (const QModelIndex& n : order) {
         const NodeRecord rec = data.tree.record(n);
-        if (!progress.step(QStringLiteral("正在导出节点: ") + rec.Name, ++done, order.size()))
+        if (!steps.step([&] { return QStringLiteral("正在导出节点: ") + rec.Name; }, ++done, order.size()))
             throw QuelmarError(QStringLiteral("导出已取消，没有写入交换包。"));
         const NodeKind& kind = CheckNodeKind(lib, rec.TypeID);
         if (ownsFile(kind)) {
@@ -608,13 +629,14 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
     };
     QList<Level> stack{{pkg.handle, target.ItemID, topLevel ? bin.row() : data.tree.rowCount(selected)}};
     qint64 done = 0;
+    StepReporter steps(progress);
     while (!stack.isEmpty()) {
         const Level level = stack.takeLast();
         const QList<int> kids = pkg.children.value(level.oldParent);
         QList<Level> next;
         for (int k = 0; k < kids.size(); ++k) {
             const PackageNode& n = pkg.nodes[kids[k]];
-            if (!progress.step(QStringLiteral("正在创建节点: ") + n.name, ++done, pkg.nodes.size()))
+            if (!steps.step([&] { return QStringLiteral("正在创建节点: ") + n.name; }, ++done, pkg.nodes.size()))
                 throw QuelmarError(QStringLiteral("导入已取消，没有导入任何内容。"));
             const NodeKind& kind = CheckNodeKind(lib, n.typeId);
             NodeRecord rec;
