@@ -5,6 +5,8 @@
 // there before with files of its own, a missing form file.
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
+#include "exchange/ExternalFiles.h"
+#include "exchange/Package.h"
 #include "projects/NewProject.h"
 #include "projects/SampleTemplate.h"
 #include "store/FaultPoint.h"
@@ -105,6 +107,11 @@ struct World {
 
     QString state() { return ProgramFolderState(folder.paths().AppDir); }
 
+    NodeOpsContext ctx(LibraryData& d) { return NodeOpsContext{d, folder.dm(), folder.paths(), login, prompter}; }
+    // Packages and documents to import live outside the program folder.
+    QTemporaryDir outside;
+    QString package(const QString& name) { return outside.filePath(name); }
+
     // The cached copies and trees equal what a fresh load of the database gives.
     void checkMemoryMatchesDatabase()
     {
@@ -201,6 +208,28 @@ private slots:
         });
         QTest::newRow("rename") << none << Operation([](World& w) {
             QVERIFY(w.ops(w.ziLiao).RenameNode(w.project(QStringLiteral("工程甲")), QStringLiteral("工程丙")));
+        });
+        QTest::newRow("import a project package") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.ziLiao), w.project(QStringLiteral("工程甲")), w.package(QStringLiteral("p.gc")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.ziLiao), w.ziLiao.tree.index(0, 0), w.package(QStringLiteral("p.gc"))).isValid());
+        });
+        QTest::newRow("import a template package") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.moban), w.first(w.moban, 9), w.package(QStringLiteral("t.mb")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.moban), w.moban.tree.index(0, 0), w.package(QStringLiteral("t.mb"))).isValid());
+        });
+        QTest::newRow("import a division into a project") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.ziLiao), w.first(w.ziLiao, 3), w.package(QStringLiteral("d.fb")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.ziLiao), w.project(QStringLiteral("工程甲")), w.package(QStringLiteral("d.fb"))).isValid());
+        });
+        QTest::newRow("import an external file") << Operation([](World& w) {
+            QFile doc(w.package(QStringLiteral("说明.txt")));
+            QVERIFY(doc.open(QIODevice::WriteOnly));
+            doc.write("text");
+        }) << Operation([](World& w) {
+            QVERIFY(ImportExternalFileFrom(w.ctx(w.ziLiao), w.first(w.ziLiao, 4), w.package(QStringLiteral("说明.txt"))).isValid());
         });
         QTest::newRow("archive category") << none << Operation([](World& w) {
             QVERIFY(w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("分类")).isValid());

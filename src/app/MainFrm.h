@@ -118,8 +118,11 @@ public:
     QAction* miLogout = nullptr;
     QAction* miExit = nullptr;
     QAction* miGkxxConfig = nullptr;
+    QAction* miRefresh = nullptr;
     QAction* miReadme = nullptr;
     QAction* miAbout = nullptr;
+    QAction* miBackup = nullptr;
+    QAction* miRestore = nullptr;
 
     // ---- action handlers: TMainFrm::<action>Execute ----
 #define QUELMAR_DECLARE_HANDLER(name) void name##Execute();
@@ -127,9 +130,21 @@ public:
 #undef QUELMAR_DECLARE_HANDLER
     void miUserManagerClick();
     void miGkxxConfigClick();
+    // Reloads the trees from the database (what other users or programs changed), keeping the open branches and
+    // the selected nodes where they still exist.
+    void miRefreshClick();
     void miReadmeClick();
     void miAboutClick();
     void miLogoutClick();
+    // "工具 → 备份数据(&B)..." and "恢复数据(&R)..." (MainFrmExchange.cpp).
+    void miBackupClick();
+    void miRestoreClick();
+
+    // The program was started with a package file ("quelmar FILE.gc"): asks for the library (where both fit) and
+    // the node to import below (the selected node of that library first), then imports it as the import action of
+    // its kind does and selects the new node. False when the user cancelled or the import failed (its message was
+    // shown).
+    bool ImportPackageFile(const QString& path);
 
     // The project overview and header fill of the selection event (MainFrmProjects.cpp): the overview values of
     // the node's folder (and the overview action's state), and the header fill of a newly created form.
@@ -147,10 +162,6 @@ public:
     // (ImportPackageFile); a table file (".cll") that a node of this program folder owns is selected in its tree
     // (the template page for a template's file), any other table file is shown read-only in the designer.
     void OpenFileArgument(const QString& path);
-    // Imports a package file into the library, below the node the user chooses.
-    void ImportPackageFile(const QString& path);
-    // The package extensions, with their dot, lower case.
-    static const QStringList& PackageExtensions();
 
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);
@@ -193,6 +204,15 @@ private:
     void run(const std::function<void()>& handler);
     // The node of the library's tree whose file is `canonicalPath` (invalid when none).
     QModelIndex nodeOwningFile(Library library, const QString& canonicalPath);
+
+    // ---- exchange (MainFrmExchange.cpp) ----
+    void buildExchangeMenu(QMenu* tools);
+    void exportPackage(Library library, int kind);
+    void importPackage(Library library, int kind);
+    void importExternalFile(Library library);
+    void exportExternalFile(Library library);
+    // Shows a node a package or document import created: its library's page, the node selected.
+    void showImported(Library library, const QModelIndex& node);
 
     // ---- node operations (MainFrmNodes.cpp) ----
     void newNode(Library library, int typeId);

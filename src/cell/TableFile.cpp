@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace cell {
@@ -344,6 +346,52 @@ PageSetup readPage(Parser& p)
     return g;
 }
 
+// Every field of a format within its range. What no program writes is refused (the file is damaged); a value that
+// is merely unusual, such as an index past the end of a table or an unknown style code, is brought to its default.
+void checkFormat(CellFormat& f, const Workbook& wb)
+{
+    // Indexes into the tables must point into them; the renderer relies on it.
+    if (f.font < 0 || f.font >= wb.fonts.size())
+        f.font = 0;
+    if (f.textColor < -1 || f.textColor >= wb.colors.size())
+        f.textColor = -1;
+    if (f.backColor < -1 || f.backColor >= wb.colors.size())
+        f.backColor = -1;
+    // Digits after the point feed the number conversion, which allows no more than this.
+    if (f.decimals < -1 || f.decimals > MaxDecimals || f.numType < NumGeneral || f.numType > NumPercent)
+        throw Damaged{};
+    f.fontSize = std::clamp(f.fontSize, 1, 409);
+    f.fontStyle &= 2 | 4 | 8;
+    f.align &= HAlignMask | VAlignMask;
+    f.textStyle &= 0xff;
+    if (f.separator != 0 && f.separator != 2)
+        f.separator = 0;
+    if (f.currency < 0 || f.currency > 4)
+        f.currency = 0;
+    if (f.dateStyle < 0 || f.dateStyle > 21)
+        f.dateStyle = 0;
+    if (f.timeStyle < 0 || f.timeStyle > 10)
+        f.timeStyle = 0;
+    if (f.input != 1 && f.input != 5)
+        f.input = 1;
+}
+
+void checkPage(PageSetup& g, const Sheet& sh)
+{
+    for (double* m : {&g.marginLeft, &g.marginTop, &g.marginRight, &g.marginBottom}) {
+        if (!std::isfinite(*m))
+            throw Damaged{};
+        *m = std::clamp(*m, 0.0, 500.0);
+    }
+    g.scale = std::clamp(g.scale, 10, 400);
+    g.copies = std::clamp(g.copies, 1, 9999);
+    const Range a = g.printArea;
+    if (!a.isEmpty()) {
+        const Range in{qMax(a.col1, 1), qMax(a.row1, 1), qMin(a.col2, sh.cols - 1), qMin(a.row2, sh.rows - 1)};
+        g.printArea = in.isEmpty() ? Range{} : in;
+    }
+}
+
 Workbook parsePayload(const QByteArray& data)
 {
     Parser p(data);
@@ -367,13 +415,7 @@ Workbook parsePayload(const QByteArray& data)
     formats.reserve(int(nFormats));
     for (quint32 i = 0; i < nFormats; ++i) {
         CellFormat f = readFormat(p);
-        // Indexes into the tables must point into them; the renderer relies on it.
-        if (f.font < 0 || f.font >= wb.fonts.size())
-            f.font = 0;
-        if (f.textColor < -1 || f.textColor >= wb.colors.size())
-            f.textColor = -1;
-        if (f.backColor < -1 || f.backColor >= wb.colors.size())
-            f.backColor = -1;
+        checkFormat(f, wb);
         formats << f;
     }
 
@@ -403,6 +445,7 @@ Workbook parsePayload(const QByteArray& data)
         if (!(sh.zoom >= 0.01 && sh.zoom <= 100))
             throw Damaged{};
         sh.page = readPage(p);
+        checkPage(sh.page, sh);
         const quint32 nMerges = p.getCount(16);
         for (quint32 i = 0; i < nMerges; ++i) {
             const Range m = readRange(p);
@@ -428,7 +471,7 @@ Workbook parsePayload(const QByteArray& data)
                 c.formula = p.get<QString>();
             if (flags & HasDropdown) {
                 c.dropdown = p.get<QString>();
-                c.dropdownKind = p.get<qint32>();
+                c.dropdownKind = p.get<qint32>() == 2 ? 2 : 0;
             }
             if (flags & HasLink)
                 c.hyperlink = p.get<QString>();

@@ -64,6 +64,9 @@ constexpr int VAlignMask = 0x38;
 // Number types: 0 general, 1 number, 2 currency, 3 date, 4 time, 5 percent.
 enum NumType { NumGeneral = 0, NumNumber = 1, NumCurrency = 2, NumDate = 3, NumTime = 4, NumPercent = 5 };
 
+// The most digits after the point a number format shows.
+constexpr int MaxDecimals = 30;
+
 struct CellFormat {
     int font = 0;            // index into Workbook::fonts
     int fontSize = 10;       // points

@@ -433,11 +433,17 @@ void TestMainWindow::recycleBinMenuAndGuard()
 void TestMainWindow::pendingActionSaysNotAvailable()
 {
     openWindow();
+    QString firstPending;
+#define QUELMAR_FIRST_PENDING(name)                                                                                \
+    if (firstPending.isEmpty() && QStringLiteral(#name).startsWith(QStringLiteral("ZiLiao")))                     \
+        firstPending = QStringLiteral(#name);
     m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 4));
-    // The toolbar's Import button runs the default entry, whose operation is not built yet.
-    m_main->actions(Library::ZiLiao).importButton()->click();
+    // An entry whose operation is not built yet says so under its own caption.
+    QUELMAR_PENDING_ACTIONS(QUELMAR_FIRST_PENDING)
+    m_main->actions(Library::ZiLiao).action(firstPending)->trigger();
     QCOMPARE(said(m_prompter, QStringLiteral("information")), QStringList(QStringLiteral("此功能尚未提供。")));
-    QCOMPARE(m_prompter.events.last().caption, QStringLiteral("导入检验批表格"));
+    QCOMPARE(m_prompter.events.last().caption, m_main->actions(Library::ZiLiao).action(firstPending)->toolTip());
+#undef QUELMAR_FIRST_PENDING
     // Every action whose operation comes later answers the same way when triggered, whatever its state.
     QStringList pending;
 #define QUELMAR_PENDING_NAME(name) pending << QStringLiteral(#name);
