@@ -168,8 +168,6 @@ public:
     // (ImportPackageFile); a table file (".cll") that a node of this program folder owns is selected in its tree
     // (the template page for a template's file), any other table file is shown read-only in the designer.
     void OpenFileArgument(const QString& path);
-    // The package extensions, with their dot, lower case.
-    static const QStringList& PackageExtensions();
     // The edit action of a library: the recycle-bin refusal, documents to their application, tables to the designer.
     void EditTable(Library library);
 

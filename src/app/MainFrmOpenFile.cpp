@@ -1,10 +1,11 @@
-// The file the program was started on (`quelmar FILE`, a double-click in the file manager): packages are imported,
-// table files shown.
+// The file the program was started on (`quelmar FILE`, a double-click in the file manager): packages are imported
+// (MainFrmExchange.cpp), table files shown.
 #include "app/MainFrm.h"
 
 #include "core/Prompter.h"
 #include "designer/DesignerEntry.h"
 #include "core/QuelmarError.h"
+#include "exchange/Package.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,14 +21,6 @@ bool isBelow(const QString& canonicalPath, const QString& folder)
 }
 
 }  // namespace
-
-const QStringList& TMainFrm::PackageExtensions()
-{
-    static const QStringList extensions{QStringLiteral(".gc"), QStringLiteral(".fb"), QStringLiteral(".fl"),
-                                        QStringLiteral(".fx"), QStringLiteral(".jy"), QStringLiteral(".bg"),
-                                        QStringLiteral(".mb"), QStringLiteral(".ys"), QStringLiteral(".cg")};
-    return extensions;
-}
 
 QModelIndex TMainFrm::nodeOwningFile(Library lib, const QString& canonicalPath)
 {
@@ -49,14 +42,17 @@ void TMainFrm::OpenFileArgument(const QString& path)
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.isFile())
         throw QuelmarError(QStringLiteral("“%1”文件不存在！").arg(shown));
-    const QString ext = QLatin1Char('.') + info.suffix().toLower();
-    if (PackageExtensions().contains(ext)) {
+    if (PackageKindOfFile(path) >= 0) {
         ImportPackageFile(info.absoluteFilePath());
         return;
     }
-    if (ext != QLatin1String(".cll"))
+    if (info.suffix().compare(QLatin1String("cll"), Qt::CaseInsensitive) != 0) {
+        QStringList extensions;
+        for (int kind = 0; kind <= 8; ++kind)
+            extensions << CheckPackageKind(kind).ext;
         throw QuelmarError(QStringLiteral("Quelmar 不能打开“%1”：只能打开交换包（%2）和表格文件（.cll）。")
-                               .arg(shown, PackageExtensions().join(QLatin1Char(' '))));
+                               .arg(shown, extensions.join(QLatin1Char(' '))));
+    }
 
     const QString canonical = info.canonicalFilePath();
     const auto show = [this](Library lib, const QModelIndex& node) {

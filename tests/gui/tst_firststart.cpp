@@ -10,6 +10,7 @@
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
 #include "store/UserFolder.h"
+#include "support/ModalWalker.h"
 #include "support/TestSupport.h"
 
 #include <QDirIterator>
@@ -254,6 +255,15 @@ void TestFirstStart::openingAFile()
         QVERIFY(!main->isTemplatePageCurrent());
         QCOMPARE(selectedFile(main, Library::ZiLiao), QFileInfo(projectFile).canonicalFilePath());
         QVERIFY(m_prompter.messages(QStringLiteral("information")).isEmpty());
+
+        // A package: the import asks where it goes (given up here).
+        const QString package = m_home + QStringLiteral("/合同段.fb");
+        QFile(package).open(QIODevice::WriteOnly);
+        ModalWalker walker;
+        walker.then(ModalWalker::reject());
+        main->OpenFileArgument(package);
+        QCOMPARE(walker.titles.size(), 1);
+        QVERIFY(walker.unexpected.isEmpty());
 
         // What cannot be opened.
         QVERIFY(failureMessage([&] { main->OpenFileArgument(dir + QStringLiteral("/none.gc")); }).contains(QStringLiteral("不存在")));
