@@ -48,13 +48,27 @@ int compareValues(const Value& a, const Value& b)
     return 0;
 }
 
+// A key value with its text case-folded once: a sort compares each key many times.
+struct Key {
+    Value value;
+    QString folded;
+};
+
 // Order of two keys under one sort key: blanks always go last, whatever the direction. -1, 0, 1.
-int keyOrder(const Value& a, const Value& b, bool ascending)
+int keyOrder(const Key& a, const Key& b, bool ascending)
 {
-    const bool ba = rank(a) == 4, bb = rank(b) == 4;
-    if (ba || bb)
-        return ba == bb ? 0 : (ba ? 1 : -1);
-    const int cmp = compareValues(a, b);
+    const int ra = rank(a.value), rb = rank(b.value);
+    if (ra == 4 || rb == 4)
+        return ra == rb ? 0 : (ra == 4 ? 1 : -1);
+    int cmp;
+    if (ra == 1 && rb == 1) {
+        cmp = a.folded.compare(b.folded);
+        if (cmp == 0)
+            cmp = std::get<QString>(a.value).compare(std::get<QString>(b.value));
+        cmp = cmp < 0 ? -1 : (cmp > 0 ? 1 : 0);
+    } else {
+        cmp = compareValues(a.value, b.value);
+    }
     return ascending ? cmp : -cmp;
 }
 
@@ -88,11 +102,14 @@ void CellControl::sortRange(const Range& range, const QList<SortKey>& keys, bool
     QVector<int> order(count);
     std::iota(order.begin(), order.end(), first);
     // The key values once, not per comparison: a sort of thousands of rows compares each row many times.
-    QVector<QVector<Value>> keyValues(count);
+    QVector<QVector<Key>> keyValues(count);
     for (int i = 0; i < count; ++i)
         for (const SortKey& k : used) {
             const Cell* c = byRows ? cur.cellAt(k.index, first + i) : cur.cellAt(first + i, k.index);
-            keyValues[i] << (c ? c->value : Value{});
+            Key key{c ? c->value : Value{}, QString()};
+            if (const QString* t = std::get_if<QString>(&key.value))
+                key.folded = t->toCaseFolded();
+            keyValues[i] << key;
         }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         for (int k = 0; k < used.size(); ++k) {

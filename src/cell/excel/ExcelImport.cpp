@@ -552,13 +552,11 @@ public:
             text.remove(0, 1);
         if (text.isEmpty())
             return;
-        if (formula::FormulaEngine::knowsFormula(text)) {
-            try {
-                c->formula = formula::FormulaEngine::normalize(text);
-                ++m_shared.report.formulas;
-                return;
-            } catch (const QuelmarError&) {
-            }
+        QString normalized;
+        if (formula::FormulaEngine::knowsFormula(text, &normalized) && !normalized.isEmpty()) {
+            c->formula = normalized;
+            ++m_shared.report.formulas;
+            return;
         }
         ++m_shared.report.formulasAsValues;
     }
@@ -699,7 +697,7 @@ QStringList sheetParts(const orcus::zip_archive& zip)
     return parts;
 }
 
-void addInlineStrings(const QByteArray& file, Factory& factory, Shared& shared)
+void addInlineStrings(const QByteArray& file, Factory& factory)
 {
     orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
     orcus::zip_archive zip(&stream);
@@ -910,7 +908,7 @@ Workbook importFile(const QString& path, ImportReport* reportOut)
             if (kind == Kind::Xlsx) {
                 orcus::orcus_xlsx filter(&factory);
                 filter.read_stream(view);
-                addInlineStrings(bytes, factory, shared);
+                addInlineStrings(bytes, factory);
             } else if (kind == Kind::Ods) {
                 orcus::orcus_ods filter(&factory);
                 filter.read_stream(view);

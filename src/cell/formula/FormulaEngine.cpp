@@ -937,11 +937,15 @@ bool allKnown(const Node& n)
 
 } // namespace
 
-bool FormulaEngine::knowsFormula(const QString& text)
+bool FormulaEngine::knowsFormula(const QString& text, QString* normalized)
 {
     try {
         const NodePtr ast = parseFormula(text);
-        return allKnown(*ast);
+        if (!allKnown(*ast))
+            return false;
+        if (normalized)
+            *normalized = printFormula(*ast);
+        return true;
     } catch (const QuelmarError&) {
         return false;
     }

@@ -120,8 +120,9 @@ public:
     // '=' (kept in the result). Text that does not parse is returned unchanged.
     static QString translateFormula(const QString& text, int dCol, int dRow);
 
-    // Whether `text` parses and uses only functions and names the engine knows.
-    static bool knowsFormula(const QString& text);
+    // Whether `text` parses and uses only functions and names the engine knows; `normalized` then receives its
+    // normalised form (as normalize gives it).
+    static bool knowsFormula(const QString& text, QString* normalized = nullptr);
 
     // The text of a formula (without '=') whose cells were transposed: references wholly inside `block` (on the
     // formula's own sheet) turn with the block, whose top-left lands on (toCol, toRow); others keep their cells.

@@ -523,6 +523,7 @@ void CellView::paintEvent(QPaintEvent*)
     }
     if (m_control->viewerOption())
         paintSelection(p, list);
+    paintPictureFrame(p);
     // The edges of the fixed panes.
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
     const double right = cols.isEmpty() ? 0 : std::min<double>(cols.last().end, viewport()->width());

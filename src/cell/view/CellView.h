@@ -134,7 +134,14 @@ private:
     // The moving corner of a Shift / drag selection; the current cell is the other corner.
     int m_extCol = 1, m_extRow = 1;
     int m_lastCol = 0, m_lastRow = 0;   // the current cell last seen
-    enum class Drag { None, Cells, Columns, Rows, ResizeCol, ResizeRow } m_drag = Drag::None;
+    enum class Drag { None, Cells, Columns, Rows, ResizeCol, ResizeRow, PictureMove, PictureSize } m_drag = Drag::None;
+    // The picture selected by a click on it (-1: none): dragged it moves by whole cells, dragged by its
+    // bottom-right corner it is sized; Delete removes it.
+    int m_picture = -1;
+    int m_pictureCol = 0, m_pictureRow = 0;   // the cell where the drag started
+    Range m_pictureAnchor;                     // where the picture is shown while dragged
+    bool pressPicture(const QPoint& pos, int col, int row);
+    void paintPictureFrame(QPainter& p);
     int m_resizeIndex = 0;
     double m_resizeStart = 0;
     int m_resizeOriginal = 0;

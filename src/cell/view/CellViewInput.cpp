@@ -1,5 +1,7 @@
 #include "cell/view/CellView.h"
 
+#include "cell/Pictures.h"
+
 #include "cell/CellControl.h"
 #include "cell/NumberFormat.h"
 #include "cell/PageRenderer.h"
@@ -8,6 +10,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QUrl>
@@ -400,6 +403,13 @@ void CellView::keyPressEvent(QKeyEvent* event)
     const Range sel = s->selection;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (m_picture >= 0 && !m_readOnly && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Escape)) {
+        if (event->key() == Qt::Key_Delete)
+            m_control->removePicture(sheetIndex(), m_picture);
+        m_picture = -1;
+        viewport()->update();
+        return;
+    }
     if (event->key() == Qt::Key_Escape && m_control->formatPainterActive()) {
         m_control->stopFormatPainter();
         viewport()->unsetCursor();
@@ -613,6 +623,8 @@ void CellView::mousePressEvent(QMouseEvent* event)
     const int col = colAtX(pos.x()), row = rowAtY(pos.y());
     if ((event->modifiers() & Qt::ControlModifier) && col > 0 && row > 0 && followHyperlink(col, row))
         return;
+    if (pressPicture(pos, col, row))
+        return;
     if (col == 0 && row == 0) {
         m_control->setSelection(s->curCol, s->curRow, Range{1, 1, s->cols - 1, s->rows - 1});
     } else if (row == 0 && col > 0) {
@@ -635,6 +647,48 @@ void CellView::mousePressEvent(QMouseEvent* event)
         setCurrent(col, row, shift);
         m_drag = Drag::Cells;
     }
+}
+
+bool CellView::pressPicture(const QPoint& pos, int col, int row)
+{
+    const Sheet* s = sheet();
+    const int was = m_picture;
+    m_picture = -1;
+    if (!s || m_readOnly || col < 1 || row < 1) {
+        if (was >= 0)
+            viewport()->update();
+        return false;
+    }
+    const int index = pictureAt(*s, col, row);
+    if (index < 0) {
+        if (was >= 0)
+            viewport()->update();
+        return false;
+    }
+    m_picture = index;
+    m_pictureCol = col;
+    m_pictureRow = row;
+    m_pictureAnchor = s->pictures.at(index).anchor;
+    const QRectF r = rangeRect(m_pictureAnchor);
+    const bool corner = std::abs(pos.x() - r.right()) <= 8 && std::abs(pos.y() - r.bottom()) <= 8;
+    m_drag = corner ? Drag::PictureSize : Drag::PictureMove;
+    viewport()->update();
+    return true;
+}
+
+void CellView::paintPictureFrame(QPainter& p)
+{
+    const Sheet* s = sheet();
+    if (m_picture < 0 || !s || m_picture >= s->pictures.size())
+        return;
+    const bool dragging = m_drag == Drag::PictureMove || m_drag == Drag::PictureSize;
+    const QRectF r = rangeRect(dragging ? m_pictureAnchor : s->pictures.at(m_picture).anchor);
+    p.save();
+    p.setPen(QPen(QColor(0x21, 0x73, 0x46), 1.5, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+    p.fillRect(QRectF(r.right() - 5, r.bottom() - 5, 8, 8), QColor(0x21, 0x73, 0x46));
+    p.restore();
 }
 
 bool CellView::followHyperlink(int col, int row)
@@ -691,6 +745,22 @@ void CellView::mouseMoveEvent(QMouseEvent* event)
         viewport()->update();
         return;
     }
+    if (m_drag == Drag::PictureMove || m_drag == Drag::PictureSize) {
+        if (m_picture < 0 || m_picture >= s->pictures.size())
+            return;
+        const Range a = s->pictures.at(m_picture).anchor;
+        const int col = std::clamp(colAtX(pos.x()) < 1 ? a.col1 : colAtX(pos.x()), 1, s->cols - 1);
+        const int row = std::clamp(rowAtY(pos.y()) < 1 ? a.row1 : rowAtY(pos.y()), 1, s->rows - 1);
+        if (m_drag == Drag::PictureMove) {
+            const int dc = std::clamp(col - m_pictureCol, 1 - a.col1, s->cols - 1 - a.col2);
+            const int dr = std::clamp(row - m_pictureRow, 1 - a.row1, s->rows - 1 - a.row2);
+            m_pictureAnchor = Range{a.col1 + dc, a.row1 + dr, a.col2 + dc, a.row2 + dr};
+        } else {
+            m_pictureAnchor = Range{a.col1, a.row1, std::max(a.col1, col), std::max(a.row1, row)};
+        }
+        viewport()->update();
+        return;
+    }
     // Dragging past the edge scrolls.
     if (pos.x() >= viewport()->width())
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + 1);
@@ -722,6 +792,12 @@ void CellView::mouseReleaseEvent(QMouseEvent* event)
 {
     const Drag drag = m_drag;
     m_drag = Drag::None;
+    if ((drag == Drag::PictureMove || drag == Drag::PictureSize) && m_control) {
+        m_control->setPictureAnchor(sheetIndex(), m_picture, m_pictureAnchor);
+        viewport()->update();
+        event->accept();
+        return;
+    }
     if ((drag == Drag::ResizeCol || drag == Drag::ResizeRow) && m_control) {
         const double pos = drag == Drag::ResizeCol ? event->position().x() : event->position().y();
         const int size = std::max(0, int(std::lround(m_resizeOriginal + (pos - m_resizeStart) / zoom())));

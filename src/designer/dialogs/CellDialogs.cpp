@@ -430,6 +430,7 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     layout->addWidget(tabs);
     auto* buttons = okCancel(&dlg);
     layout->addWidget(buttons);
+    dlg.resize(480, 400);   // every tab visible
     if (dlg.exec() != QDialog::Accepted)
         return false;
     bool any = false;
