@@ -5,6 +5,8 @@
 // there before with files of its own, a missing form file.
 #include "core/QuelmarError.h"
 #include "core/ScriptedPrompter.h"
+#include "exchange/ExternalFiles.h"
+#include "exchange/Package.h"
 #include "projects/NewProject.h"
 #include "projects/SampleTemplate.h"
 #include "store/FaultPoint.h"
@@ -12,6 +14,7 @@
 #include "support/FolderState.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
+#include "trees/NodeCopy.h"
 #include "trees/NodeFiles.h"
 #include "trees/NodeOps.h"
 #include "users/Login.h"
@@ -72,6 +75,7 @@ struct World {
     QList<LibraryData*> libraries() { return {&moban, &ziLiao, &guiDang}; }
 
     NodeOps ops(LibraryData& d) { return NodeOps(NodeOpsContext{d, folder.dm(), folder.paths(), login, prompter}); }
+    SubtreeOps subtree(LibraryData& d) { return SubtreeOps(NodeOpsContext{d, folder.dm(), folder.paths(), login, prompter}); }
 
     QModelIndex newProject(const QString& name)
     {
@@ -104,6 +108,11 @@ struct World {
     }
 
     QString state() { return ProgramFolderState(folder.paths().AppDir); }
+
+    NodeOpsContext ctx(LibraryData& d) { return NodeOpsContext{d, folder.dm(), folder.paths(), login, prompter}; }
+    // Packages and documents to import live outside the program folder.
+    QTemporaryDir outside;
+    QString package(const QString& name) { return outside.filePath(name); }
 
     // The cached copies and trees equal what a fresh load of the database gives.
     void checkMemoryMatchesDatabase()
@@ -202,6 +211,74 @@ private slots:
         QTest::newRow("rename") << none << Operation([](World& w) {
             QVERIFY(w.ops(w.ziLiao).RenameNode(w.project(QStringLiteral("工程甲")), QStringLiteral("工程丙")));
         });
+        QTest::newRow("import a project package") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.ziLiao), w.project(QStringLiteral("工程甲")), w.package(QStringLiteral("p.gc")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.ziLiao), w.ziLiao.tree.index(0, 0), w.package(QStringLiteral("p.gc"))).isValid());
+        });
+        QTest::newRow("import a template package") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.moban), w.first(w.moban, 9), w.package(QStringLiteral("t.mb")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.moban), w.moban.tree.index(0, 0), w.package(QStringLiteral("t.mb"))).isValid());
+        });
+        QTest::newRow("import a division into a project") << Operation([](World& w) {
+            ExportSubtreeTo(w.ctx(w.ziLiao), w.first(w.ziLiao, 3), w.package(QStringLiteral("d.fb")));
+        }) << Operation([](World& w) {
+            QVERIFY(ImportPackageFrom(w.ctx(w.ziLiao), w.project(QStringLiteral("工程甲")), w.package(QStringLiteral("d.fb"))).isValid());
+        });
+        QTest::newRow("import an external file") << Operation([](World& w) {
+            QFile doc(w.package(QStringLiteral("说明.txt")));
+            QVERIFY(doc.open(QIODevice::WriteOnly));
+            doc.write("text");
+        }) << Operation([](World& w) {
+            QVERIFY(ImportExternalFileFrom(w.ctx(w.ziLiao), w.first(w.ziLiao, 4), w.package(QStringLiteral("说明.txt"))).isValid());
+        });
+        QTest::newRow("copy a template to the root") << none << Operation([](World& w) {
+            QVERIFY(w.subtree(w.moban).CopySubtreeAsChild(w.first(w.moban, 9), w.moban.tree.index(0, 0)).isValid());
+        });
+        QTest::newRow("copy a project to the root") << none << Operation([](World& w) {
+            const QModelIndex p = w.project(QStringLiteral("工程甲"));
+            QVERIFY(w.subtree(w.ziLiao).CopySubtreeAsChild(p, w.ziLiao.tree.index(0, 0)).isValid());
+        });
+        QTest::newRow("move a division into another project") << Operation([](World& w) {
+            w.newProject(QStringLiteral("工程乙"));
+        }) << Operation([](World& w) {
+            const QModelIndex division = w.first(w.ziLiao, 3, w.project(QStringLiteral("工程甲")));
+            QVERIFY(w.subtree(w.ziLiao).MoveSubtree(division, w.project(QStringLiteral("工程乙")), DropPlace::Child).isValid());
+        });
+        QTest::newRow("restore a template from the bin") << Operation([](World& w) {
+            QVERIFY(w.ops(w.moban).DeleteNode(w.first(w.moban, 9)));
+        }) << Operation([](World& w) {
+            const QModelIndex t = w.first(w.moban, 9, w.moban.recycleNode());
+            QVERIFY(w.subtree(w.moban).MoveSubtree(t, w.moban.tree.index(0, 0), DropPlace::Child).isValid());
+        });
+        QTest::newRow("archive a project") << Operation([](World& w) {
+            w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("分类"));
+        }) << Operation([](World& w) {
+            QVERIFY(ArchiveSubtree(NodeOpsContext{w.guiDang, w.folder.dm(), w.folder.paths(), w.login, w.prompter},
+                                   w.ziLiao.tree, w.project(QStringLiteral("工程甲")), w.first(w.guiDang, 2),
+                                   DropPlace::Child)
+                        .isValid());
+        });
+        QTest::newRow("archive copy") << Operation([](World& w) {
+            w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("甲"));
+            w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("乙"));
+        }) << Operation([](World& w) {
+            const QModelIndex cabinet = w.first(w.guiDang, 1);
+            QVERIFY(w.subtree(w.guiDang)
+                        .CopySubtreeAsChild(w.guiDang.tree.index(0, 0, cabinet), w.guiDang.tree.index(1, 0, cabinet))
+                        .isValid());
+        });
+        QTest::newRow("archive move") << Operation([](World& w) {
+            w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("甲"));
+            w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("乙"));
+        }) << Operation([](World& w) {
+            const QModelIndex cabinet = w.first(w.guiDang, 1);
+            QVERIFY(w.subtree(w.guiDang)
+                        .MoveSubtree(w.guiDang.tree.index(1, 0, cabinet), w.guiDang.tree.index(0, 0, cabinet),
+                                     DropPlace::Prior)
+                        .isValid());
+        });
         QTest::newRow("archive category") << none << Operation([](World& w) {
             QVERIFY(w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("分类")).isValid());
         });
@@ -267,6 +344,51 @@ private slots:
         w.checkMemoryMatchesDatabase();
         other.rollbackWrite();
         QVERIFY(w.newProject(QStringLiteral("工程乙")).isValid());
+    }
+
+    // Another program holds the write lock: copy, move and archive give up with the clear message and change
+    // nothing; once the lock is free they work.
+    void heldWriteLockStopsCopyMoveAndArchive()
+    {
+        World w;
+        w.newProject(QStringLiteral("工程乙"));
+        w.ops(w.guiDang).CreateNode(2, w.first(w.guiDang, 1), QStringLiteral("分类"));
+        w.folder.dm().setBusyTimeout(50);
+        const QList<Operation> operations{
+            [](World& w) {
+                const QModelIndex p = w.project(QStringLiteral("工程甲"));
+                QVERIFY(w.subtree(w.ziLiao).CopySubtreeAsSibling(p, w.project(QStringLiteral("工程乙")), true).isValid());
+            },
+            [](World& w) {
+                const QModelIndex division = w.first(w.ziLiao, 3, w.project(QStringLiteral("工程甲")));
+                QVERIFY(w.subtree(w.ziLiao)
+                            .MoveSubtree(division, w.project(QStringLiteral("工程乙")), DropPlace::Child)
+                            .isValid());
+            },
+            [](World& w) {
+                QVERIFY(ArchiveSubtree(NodeOpsContext{w.guiDang, w.folder.dm(), w.folder.paths(), w.login, w.prompter},
+                                       w.ziLiao.tree, w.project(QStringLiteral("工程乙")), w.first(w.guiDang, 2),
+                                       DropPlace::Child)
+                            .isValid());
+            },
+        };
+        for (const Operation& op : operations) {
+            const QString before = w.state();
+            {
+                TDataPoolDM other(ProgramDatabase(w.folder.paths()));
+                other.beginWrite();
+                const QString message = failureMessage([&] { op(w); });
+                QVERIFY2(message.startsWith(QStringLiteral("数据库正被其他程序或用户写入")), qPrintable(message));
+                QCOMPARE(w.state(), before);
+                w.checkMemoryMatchesDatabase();
+                other.rollbackWrite();
+            }
+            op(w);
+            if (QTest::currentTestFailed())
+                return;
+            QVERIFY(w.state() != before);
+            w.checkMemoryMatchesDatabase();
+        }
     }
 
     // A unit undoes what it did to files: a created file goes, a file in the way comes back, a moved file moves

@@ -10,6 +10,7 @@
 #include <QPageRanges>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -360,21 +361,42 @@ void TestPdf::picturesBordersNoGrid()
 
 void TestPdf::narrowColumns()
 {
-    // A general number gives up decimals to fit its column; a number with fixed decimals that cannot fit shows
-    // #### rather than a cut-off figure.
+    // A general number gives up decimals to fit its column; a number with fixed decimals that cannot fit fills its
+    // cell with as many "#" as the cell's text room holds (at least one), whatever the font, rather than showing a
+    // cut-off figure.
     Workbook wb;
-    Sheet s = makeSheet(QStringLiteral("Sheet1"), 3, 3);
+    const QList<int> widths{8, 14, 30, 45, 70};
+    Sheet s = makeSheet(QStringLiteral("Sheet1"), int(widths.size()) + 2, int(widths.size()) + 2);
     s.colWidths[1] = 50;
-    s.colWidths[2] = 30;
     setNumber(s, 1, 1, 6.0 / 7.0);
-    setNumber(s, 2, 1, 1234567.891, NumNumber);
-    s.cellRef(2, 1).format.decimals = 2;
+    for (int i = 0; i < widths.size(); ++i) {
+        // One number per column and row, so that every fill stands on a line of its own in the text.
+        s.colWidths[2 + i] = widths.at(i);
+        setNumber(s, 2 + i, 2 + i, 123456789012.345, NumNumber);
+        s.cellRef(2 + i, 2 + i).format.decimals = 2;
+    }
     wb.sheets[0] = s;
     const QString pdf = m_dir.filePath(QStringLiteral("narrow.pdf"));
     exportSheetToPdf(wb, 0, pdf);
     const QString text = pdfText(pdf);
     QVERIFY2(text.contains(QStringLiteral("0.857")) && !text.contains(QStringLiteral("0.857142857")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("###")) && !text.contains(QStringLiteral("1234")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("1234")), qPrintable(text));
+
+    QList<int> fills;
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        if (word.startsWith(QLatin1Char('#')))
+            fills << int(word.size());
+    QVERIFY2(fills.size() == widths.size(), qPrintable(text));
+    const QFontMetricsF fm(cellFont(wb, wb.sheets[0].cellAt(2, 2)->format));
+    const double hash = fm.horizontalAdvance(QLatin1Char('#'));
+    for (int i = 0; i < widths.size(); ++i) {
+        const double room = SheetPainter::textRect(QRectF(0, 0, widths.at(i), 20)).width();
+        const QString what = QStringLiteral("column of %1 px: %2 \"#\"").arg(widths.at(i)).arg(fills.at(i));
+        QVERIFY2(fills.at(i) >= 1, qPrintable(what));
+        // The fill fits its room, and one more "#" would not (but a room narrower than one "#" still shows one).
+        QVERIFY2(fills.at(i) == 1 || fills.at(i) * hash <= room + 0.5, qPrintable(what));
+        QVERIFY2((fills.at(i) + 1) * hash > room - 0.5, qPrintable(what));
+    }
 }
 
 void TestPdf::emptySheetAndFailures()

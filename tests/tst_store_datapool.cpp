@@ -2,13 +2,16 @@
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
 #include "store/DatabaseSchema.h"
+#include "store/TableLock.h"
 #include "support/TestDatabase.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <QTest>
 
 // The data module: schema, apply by key with its hooks, the numbering queries, quoting and case folding.
@@ -351,7 +354,7 @@ private slots:
             TDataPoolDM v(file);
             QSqlQuery q(v.database());
             for (const char* sql : {"DROP TRIGGER czyFoldInsert", "DROP TRIGGER czyFoldRename", "DROP INDEX czyNameFold",
-                                    "ALTER TABLE czy DROP COLUMN opNameFold", "DROP TABLE WorkJournal",
+                                    "ALTER TABLE czy DROP COLUMN opNameFold", "DROP TABLE WorkJournal", "DROP TABLE TableLock",
                                     "INSERT INTO czy (opName, opType) VALUES ('ADMIN', 0)", "PRAGMA user_version = 1"})
                 QVERIFY2(q.exec(QString::fromLatin1(sql)), sql);
         }
@@ -363,6 +366,47 @@ private slots:
         more.load(migrated.GetCzyData());
         more.append({{QStringLiteral("opName"), QStringLiteral("Admin")}, {QStringLiteral("opType"), 0}});
         QVERIFY(failureMessage([&] { migrated.ApplyCzyUpdates(more.changeLog()); }).contains(QStringLiteral("冲突")));
+    }
+
+    // A form open in one designer is held for its editor: another connection learns who holds it, until he lets
+    // it go or is gone.
+    void tableLocksTellWhoHoldsAFile()
+    {
+        using store::TableLock;
+        ProgramFolderFixture f;
+        const QString key = QStringLiteral("ProTables/3/1.cll");
+        auto other = std::make_unique<TDataPoolDM>(ProgramDatabase(f.paths()));
+        auto held = TableLock::acquire(*other, key, QStringLiteral("甲"), nullptr);
+        QVERIFY(held);
+        QString holder;
+        QVERIFY(!TableLock::acquire(f.dm(), key, QStringLiteral("乙"), &holder));
+        QCOMPARE(holder, QStringLiteral("甲"));
+        QCOMPARE(TableLock::heldMessage(holder), QStringLiteral("表格正由 甲 编辑。"));
+        QVERIFY(TableLock::acquire(f.dm(), QStringLiteral("ProTables/3/2.cll"), QStringLiteral("乙"), nullptr));
+        held.reset();
+        QVERIFY(TableLock::acquire(f.dm(), key, QStringLiteral("乙"), &holder));
+        QCOMPARE(countRows(f.dm(), QStringLiteral("SELECT COUNT(*) FROM TableLock")), 0);
+
+        // A row left by a holder that is gone (its process ended, or its connection to the server) is taken over.
+        auto stale = [&](const QString& host) {
+            QSqlQuery q(f.dm().database());
+            q.prepare(QStringLiteral("INSERT INTO TableLock (FileKey, Holder, Host, Pid, Since) VALUES (?, ?, ?, ?, '')"));
+            q.addBindValue(key);
+            q.addBindValue(QStringLiteral("丙"));
+            q.addBindValue(host);
+            q.addBindValue(2147483000);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        };
+        stale(QSysInfo::machineHostName());
+        held = TableLock::acquire(*other, key, QStringLiteral("甲"), &holder);
+        QVERIFY(held);
+        held.reset();
+        if (TestOnServer())
+            return;
+        // On a database file a row of another machine cannot be checked there: it is honoured.
+        stale(QStringLiteral("another-machine"));
+        QVERIFY(!TableLock::acquire(*other, key, QStringLiteral("甲"), &holder));
+        QCOMPARE(holder, QStringLiteral("丙"));
     }
 
     // Engine failures read as what happened and what to do, with the engine's words after them.

@@ -1,5 +1,6 @@
 #include "cell/BlankTableFile.h"
 #include "cell/CellControl.h"
+#include "cell/NumberFormat.h"
 #include "cell/TableFile.h"
 #include "core/QuelmarError.h"
 
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -316,6 +318,93 @@ private slots:
                     QVERIFY(m.col2 < sh.cols && m.row2 < sh.rows);
             }
         }
+    }
+
+    // Each field read from a file is checked against its range: what no program writes makes the file damaged,
+    // a value that is only unusual is brought to its default or limit. Nothing read may crash what shows it.
+    void fieldsOutOfRangeAreRefusedOrBounded_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("read");   // the value read back when not refused
+        enum { Decimals, NumberType, FontSize, DateStyle, TimeStyle, Currency, Input, Copies, Scale, Dropdown };
+        QTest::newRow("decimals 2147483647") << int(Decimals) << 2147483647 << true << 0;
+        QTest::newRow("decimals -2") << int(Decimals) << -2 << true << 0;
+        QTest::newRow("decimals 30") << int(Decimals) << 30 << false << 30;
+        QTest::newRow("number type 99") << int(NumberType) << 99 << true << 0;
+        QTest::newRow("number type -1") << int(NumberType) << -1 << true << 0;
+        QTest::newRow("font size 100000") << int(FontSize) << 100000 << false << 409;
+        QTest::newRow("font size -3") << int(FontSize) << -3 << false << 1;
+        QTest::newRow("date style 99") << int(DateStyle) << 99 << false << 0;
+        QTest::newRow("time style -4") << int(TimeStyle) << -4 << false << 0;
+        QTest::newRow("currency 77") << int(Currency) << 77 << false << 0;
+        QTest::newRow("input 3") << int(Input) << 3 << false << 1;
+        QTest::newRow("copies 0") << int(Copies) << 0 << false << 1;
+        QTest::newRow("scale 100000") << int(Scale) << 100000 << false << 400;
+        QTest::newRow("drop-down kind 9") << int(Dropdown) << 9 << false << 0;
+    }
+
+    void fieldsOutOfRangeAreRefusedOrBounded()
+    {
+        QFETCH(int, field);
+        QFETCH(int, stored);
+        QFETCH(bool, refused);
+        QFETCH(int, read);
+        Workbook wb;
+        wb.sheets[0] = makeSheet(QStringLiteral("Sheet1"));
+        Cell& c = wb.sheets[0].cellRef(2, 2);
+        c.value = 1234.5678;
+        c.format.numType = NumNumber;
+        c.format.decimals = 2;
+        c.dropdown = QStringLiteral("甲\n乙\n");
+        int* target = nullptr;
+        switch (field) {
+        case 0: target = &c.format.decimals; break;
+        case 1: target = &c.format.numType; break;
+        case 2: target = &c.format.fontSize; break;
+        case 3: target = &c.format.dateStyle; c.format.numType = NumDate; break;
+        case 4: target = &c.format.timeStyle; c.format.numType = NumTime; break;
+        case 5: target = &c.format.currency; c.format.numType = NumCurrency; break;
+        case 6: target = &c.format.input; break;
+        case 7: target = &wb.sheets[0].page.copies; break;
+        case 8: target = &wb.sheets[0].page.scale; break;
+        case 9: target = &c.dropdownKind; break;
+        }
+        *target = stored;
+        Workbook back;
+        TableFileReader r;
+        const bool ok = r.decode(TableFileWriter::encode(wb, tableFilePassword()), tableFilePassword(), back);
+        QCOMPARE(!ok, refused);
+        if (!ok) {
+            QVERIFY2(r.errorString().contains(QStringLiteral("已损坏或不完整")), qPrintable(r.errorString()));
+            return;
+        }
+        Cell& b = back.sheets[0].cellRef(2, 2);
+        const int values[] = {b.format.decimals, b.format.numType, b.format.fontSize, b.format.dateStyle,
+                              b.format.timeStyle, b.format.currency, b.format.input, back.sheets[0].page.copies,
+                              back.sheets[0].page.scale, b.dropdownKind};
+        QCOMPARE(values[field], read);
+        QVERIFY(!displayText(b).isEmpty());
+    }
+
+    void marginsAndPrintAreaAreChecked()
+    {
+        Workbook wb;
+        wb.sheets[0] = makeSheet(QStringLiteral("Sheet1"));
+        wb.sheets[0].page.marginLeft = std::nan("");
+        Workbook back;
+        TableFileReader r;
+        QVERIFY(!r.decode(TableFileWriter::encode(wb, tableFilePassword()), tableFilePassword(), back));
+        wb.sheets[0].page.marginLeft = 1e9;
+        wb.sheets[0].page.printArea = Range{-5, 2, 70000, 9};
+        QVERIFY2(r.decode(TableFileWriter::encode(wb, tableFilePassword()), tableFilePassword(), back),
+                 qPrintable(r.errorString()));
+        QCOMPARE(back.sheets[0].page.marginLeft, 500.0);
+        const Range area = back.sheets[0].page.printArea;
+        QCOMPARE(area.col1, 1);
+        QCOMPARE(area.col2, back.sheets[0].cols - 1);
+        QCOMPARE(area.row2, 9);
     }
 
     void aFileFromANewerProgramIsRefused()

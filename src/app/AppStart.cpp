@@ -1,14 +1,17 @@
 #include "app/AppStart.h"
 
+#include "app/FirstStartFrm.h"
 #include "app/FlashFrm.h"
 #include "app/LoginFrm.h"
 #include "app/MainFrm.h"
 #include "app/QuelmarApplication.h"
 #include "core/QuelmarError.h"
 #include "store/DataPool.h"
+#include "store/UserFolder.h"
 #include "store/WriteUnit.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QInputDialog>
 #include <QTimer>
 
@@ -28,14 +31,42 @@ QuelmarShell::QuelmarShell(QString appDir, Prompter* prompter) : m_appDir(std::m
 
 QuelmarShell::~QuelmarShell() = default;
 
-QString QuelmarShell::programFolder(const QString& dirOption)
+QString QuelmarShell::programFolder(const QString& dirOption, bool* named)
 {
+    if (named)
+        *named = true;
     if (!dirOption.isEmpty())
         return dirOption;
     const QString env = qEnvironmentVariable("QUELMAR_DIR");
     if (!env.isEmpty())
         return env;
-    return QCoreApplication::applicationDirPath();
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (HasProgramDatabase(beside))
+        return beside;
+    if (named)
+        *named = false;
+    return UserProgramFolder();
+}
+
+void QuelmarShell::offerFirstStart()
+{
+    m_firstStart = [this](const QString& proposal) { return ShowFirstStartDialog(*m_prompter, proposal); };
+}
+
+bool QuelmarShell::firstStart()
+{
+    if (!m_firstStart || !m_databaseOverride.isEmpty() || HasProgramDatabase(m_appDir))
+        return true;
+    const QString folder = m_firstStart(m_appDir);
+    if (folder.isEmpty())
+        return false;
+    m_appDir = folder;
+    // The next start finds it without asking; a folder that cannot be remembered is only asked for again.
+    QuelmarApplication::guarded([&] {
+        if (QDir::cleanPath(QDir(folder).absolutePath()) != QDir::cleanPath(UserProgramFolder()))
+            RememberUserProgramFolder(folder);
+    });
+    return true;
 }
 
 // The program folder's database. A server that wants a password it was not given (none in ~/.pgpass) asks for it
@@ -109,6 +140,15 @@ void QuelmarShell::logout()
 
 bool QuelmarShell::start()
 {
+    bool made = false;
+    if (!QuelmarApplication::guarded([&] { made = firstStart(); })) {
+        end(1);
+        return false;
+    }
+    if (!made) {
+        end(0);
+        return false;
+    }
     // Installation checks and the database: a failure ends the program before any window.
     if (!QuelmarApplication::guarded([this] {
             m_paths = CheckInstallation(m_appDir, !m_databaseOverride.isEmpty());
@@ -157,6 +197,11 @@ bool QuelmarShell::start()
         end(1);
         return false;
     }
+    // The file the program was started on, once the window is on the screen.
+    if (!m_fileToOpen.isEmpty())
+        QTimer::singleShot(0, m_main.get(), [this, file = m_fileToOpen] {
+            QuelmarApplication::guarded([&] { m_main->OpenFileArgument(file); });
+        });
     return true;
 }
 

@@ -27,6 +27,16 @@ public:
 
     void setLoginStep(LoginStep step) { m_loginStep = std::move(step); }
     void setViewerFactory(TableViewerFactory factory) { m_viewerFactory = std::move(factory); }
+    // The first start of a user without a program folder: given the folder the program looked for, makes or finds
+    // one and returns it; empty when the user gave up (the program ends). Set only when no folder was named; the
+    // program's shows TFirstStartFrm, tests script it.
+    using FirstStartStep = std::function<QString(const QString& proposal)>;
+    void setFirstStartStep(FirstStartStep step) { m_firstStart = std::move(step); }
+    // Offers the program's first-start dialog when the folder has no database (the folder was not named).
+    void offerFirstStart();
+    // A file to open once the user is logged in (`quelmar FILE`): a package is imported, a table file shown
+    // (TMainFrm::OpenFileArgument).
+    void setFileToOpen(const QString& path) { m_fileToOpen = path; }
     // `--db URL`: the database elsewhere than the program folder says (a PostgreSQL server).
     void setDatabaseOverride(const QString& url) { m_databaseOverride = url; }
 
@@ -49,8 +59,12 @@ public:
     const TLoginInfo& loginInfo() const { return m_login; }
     TDataPoolDM* dataModule() const { return m_dm.get(); }
 
-    // The program folder: `--dir DIR` when given, else $QUELMAR_DIR, else the executable's folder.
-    static QString programFolder(const QString& dirOption);
+    // The program folder: `--dir DIR` when given, else $QUELMAR_DIR, else the executable's folder when it is a
+    // program folder (a folder installed beside the program), else the user's own (UserProgramFolder: the one
+    // remembered, else ~/Quelmar). `named` tells whether it was one of the first three, which must exist; the
+    // user's own is offered to be made when it is not there yet.
+    static QString programFolder(const QString& dirOption, bool* named = nullptr);
+    const QString& appDir() const { return m_appDir; }
 
 private:
     bool login(const QString& name);
@@ -58,6 +72,9 @@ private:
     // Splash, LoadUserData, splash hidden, main window shown. False when loading failed (the message was shown).
     bool loadUser();
     void end(int status);
+    // Before the checks: a missing program folder of the user is made (or another chosen) through the first-start
+    // step. False when the user gave up.
+    bool firstStart();
 
     QString m_appDir;
     QString m_databaseOverride;
@@ -65,6 +82,8 @@ private:
     std::unique_ptr<WidgetPrompter> m_widgetPrompter;
     Prompter* m_prompter = nullptr;
     LoginStep m_loginStep;
+    FirstStartStep m_firstStart;
+    QString m_fileToOpen;
     TableViewerFactory m_viewerFactory;
     TLoginInfo m_login;
     std::unique_ptr<TDataPoolDM> m_dm;

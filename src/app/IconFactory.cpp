@@ -519,6 +519,13 @@ Draw actionDrawing(const QString& name)
              p.setBrush(QColor(0xfa, 0xd7, 0x7a));
              p.drawPath(flap);
          }},
+        {QStringLiteral("refresh"),
+         [](QPainter& p) {
+             p.setPen(QPen(kGreen.darker(130), 3, Qt::SolidLine, Qt::RoundCap));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(6, 6, 20, 20), 60 * 16, 280 * 16);
+             arrow(p, QPointF(20, 6.5), QPointF(25, 9), kGreen.darker(130), 3);
+         }},
         {QStringLiteral("template"), nodeDrawing(0)},
         {QStringLiteral("project"), nodeDrawing(13)},
         {QStringLiteral("options"),

@@ -19,22 +19,9 @@
 //   PrintWithoutDlg, PrintWithDlg, Preview  printing and batch printing
 // The shell itself implements Save, OpenOleContainer, DisplayTree and DisplayGuiDangTree.
 
-#define QUELMAR_MOBAN_PENDING_ACTIONS(X)                                                                         \
-    X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)                      \
-    X(MobanImportTypeID11) X(MobanImportTypeID16) X(MobanExportTypeID3) X(MobanExportTypeID4)                    \
-    X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16)                    \
-    X(MobanLocateNode)
-
-#define QUELMAR_ZILIAO_PENDING_ACTIONS(X)                                                                         \
-    X(ZiLiaoImportTypeID1) X(ZiLiaoImportTypeID3) X(ZiLiaoImportTypeID4) X(ZiLiaoImportTypeID5)                   \
-    X(ZiLiaoImportTypeID6)                                                                                        \
-    X(ZiLiaoImportTypeID7) X(ZiLiaoImportTypeID11) X(ZiLiaoImportTypeID16) X(ZiLiaoExportTypeID1)                 \
-    X(ZiLiaoExportTypeID3) X(ZiLiaoExportTypeID4) X(ZiLiaoExportTypeID5) X(ZiLiaoExportTypeID6)                   \
-    X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16)                                       \
-    X(ZiLiaoLocateNode) X(ZiLiaoSaveAsTemplate)
-
-#define QUELMAR_GUIDANG_PENDING_ACTIONS(X)                                                                        \
-    X(GuiDangLocateNode)
+#define QUELMAR_MOBAN_PENDING_ACTIONS(X)
+#define QUELMAR_ZILIAO_PENDING_ACTIONS(X)
+#define QUELMAR_GUIDANG_PENDING_ACTIONS(X)
 
 #define QUELMAR_PENDING_ACTIONS(X)                                                                                \
     QUELMAR_MOBAN_PENDING_ACTIONS(X) QUELMAR_ZILIAO_PENDING_ACTIONS(X) QUELMAR_GUIDANG_PENDING_ACTIONS(X)
@@ -67,6 +54,21 @@
 // double-click on a table node).
 #define QUELMAR_DESIGNER_ACTIONS(X) X(MobanEditTable) X(ZiLiaoEditTable) X(GuiDangEditTable)
 
+// Exchange (MainFrmExchange.cpp): export and import of packages, external files, save as style.
+#define QUELMAR_EXCHANGE_ACTIONS(X)                                                                               \
+    X(MobanImportTypeID3) X(MobanImportTypeID4) X(MobanImportTypeID5) X(MobanImportTypeID9)                      \
+    X(MobanImportTypeID11) X(MobanImportTypeID16) X(MobanExportTypeID3) X(MobanExportTypeID4)                    \
+    X(MobanExportTypeID5) X(MobanExportTypeID9) X(MobanExportTypeID11) X(MobanExportTypeID16)                    \
+    X(ZiLiaoImportTypeID1) X(ZiLiaoImportTypeID3) X(ZiLiaoImportTypeID4) X(ZiLiaoImportTypeID5)                   \
+    X(ZiLiaoImportTypeID6) X(ZiLiaoImportTypeID7) X(ZiLiaoImportTypeID11) X(ZiLiaoImportTypeID16)                 \
+    X(ZiLiaoExportTypeID1) X(ZiLiaoExportTypeID3) X(ZiLiaoExportTypeID4) X(ZiLiaoExportTypeID5)                   \
+    X(ZiLiaoExportTypeID6) X(ZiLiaoExportTypeID7) X(ZiLiaoExportTypeID11) X(ZiLiaoExportTypeID16)                 \
+    X(ZiLiaoSaveAsTemplate)
+
+// Locate node (LocateNodeFrm.cpp): the find dialog "查找" of each library's tree.
+#define QUELMAR_LOCATE_ACTIONS(X) X(MobanLocateNode) X(ZiLiaoLocateNode) X(GuiDangLocateNode)
+
 #define QUELMAR_MAIN_ACTIONS(X)                                                                                   \
     QUELMAR_PENDING_ACTIONS(X) QUELMAR_NODE_ACTIONS(X) QUELMAR_PROJECT_ACTIONS(X) QUELMAR_PRINT_ACTIONS(X)        \
-    QUELMAR_DESIGNER_ACTIONS(X) QUELMAR_SHELL_ACTIONS(X)
+    QUELMAR_EXCHANGE_ACTIONS(X) QUELMAR_LOCATE_ACTIONS(X) QUELMAR_DESIGNER_ACTIONS(X) \
+    QUELMAR_SHELL_ACTIONS(X)

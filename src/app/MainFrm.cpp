@@ -170,6 +170,7 @@ TMainFrm::TMainFrm(MainServices services, QWidget* parent) : QMainWindow(parent)
     connectActions();
     for (Library lib : {Library::Moban, Library::ZiLiao, Library::GuiDang})
         connectTree(lib);
+    setUpDragDrop();
 
     // Both viewers are read-only views of the selected node's table.
     m_mobanPane->viewer().SetViewerOption(0);
@@ -319,6 +320,8 @@ void TMainFrm::buildMenus()
     miZiLiao->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
     miMoban = file->addAction(IconFactory::actionIcon(QStringLiteral("template")), QStringLiteral("模板管理(&M)"));
     miMoban->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+M")));
+    miRefresh = file->addAction(IconFactory::actionIcon(QStringLiteral("refresh")), QStringLiteral("刷新(&R)"));
+    miRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     file->addSeparator();
     miLogout = file->addAction(IconFactory::actionIcon(QStringLiteral("logout")), QStringLiteral("注销(&L)..."));
     miLogout->setShortcut(QKeySequence(QStringLiteral("Shift+F4")));
@@ -331,6 +334,7 @@ void TMainFrm::buildMenus()
     QMenu* tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     miGkxxConfig = tools->addAction(IconFactory::actionIcon(QStringLiteral("options")),
                                     QStringLiteral("维护工程概况选项(&C)..."));
+    buildExchangeMenu(tools);
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     miReadme = help->addAction(IconFactory::actionIcon(QStringLiteral("readme")), QStringLiteral("自述文件(&R)"));
     miReadme->setShortcut(QKeySequence(QStringLiteral("F1")));
@@ -346,6 +350,7 @@ void TMainFrm::buildMenus()
     bind(miLogout, &TMainFrm::miLogoutClick);
     connect(miExit, &QAction::triggered, this, &QWidget::close);
     bind(miGkxxConfig, &TMainFrm::miGkxxConfigClick);
+    bind(miRefresh, &TMainFrm::miRefreshClick);
     bind(miReadme, &TMainFrm::miReadmeClick);
     bind(miAbout, &TMainFrm::miAboutClick);
 }
@@ -814,6 +819,8 @@ void TMainFrm::tvGuiDangEnter()
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (dragDropEvent(watched, event))
+        return true;
     if (event->type() == QEvent::FocusIn) {
         if (watched == tvZiLiao)
             run([this] { tvZiLiaoEnter(); });

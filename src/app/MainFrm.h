@@ -122,8 +122,11 @@ public:
     QAction* miLogout = nullptr;
     QAction* miExit = nullptr;
     QAction* miGkxxConfig = nullptr;
+    QAction* miRefresh = nullptr;
     QAction* miReadme = nullptr;
     QAction* miAbout = nullptr;
+    QAction* miBackup = nullptr;
+    QAction* miRestore = nullptr;
 
     // ---- action handlers: TMainFrm::<action>Execute ----
 #define QUELMAR_DECLARE_HANDLER(name) void name##Execute();
@@ -131,9 +134,21 @@ public:
 #undef QUELMAR_DECLARE_HANDLER
     void miUserManagerClick();
     void miGkxxConfigClick();
+    // Reloads the trees from the database (what other users or programs changed), keeping the open branches and
+    // the selected nodes where they still exist.
+    void miRefreshClick();
     void miReadmeClick();
     void miAboutClick();
     void miLogoutClick();
+    // "工具 → 备份数据(&B)..." and "恢复数据(&R)..." (MainFrmExchange.cpp).
+    void miBackupClick();
+    void miRestoreClick();
+
+    // The program was started with a package file ("quelmar FILE.gc"): asks for the library (where both fit) and
+    // the node to import below (the selected node of that library first), then imports it as the import action of
+    // its kind does and selects the new node. False when the user cancelled or the import failed (its message was
+    // shown).
+    bool ImportPackageFile(const QString& path);
 
     // The project overview and header fill of the selection event (MainFrmProjects.cpp): the overview values of
     // the node's folder (and the overview action's state), and the header fill of a newly created form.
@@ -151,8 +166,34 @@ public:
     // The edit action of a library: the recycle-bin refusal, documents to their application, tables to the designer.
     void EditTable(Library library);
 
+    // ---- the file the program was started on (`quelmar FILE`, MainFrmOpenFile.cpp) ----
+    // After the login: a package (".gc", ".fb", ".fl", ".fx", ".jy", ".bg", ".mb", ".ys", ".cg") is imported
+    // (ImportPackageFile); a table file (".cll") that a node of this program folder owns is selected in its tree
+    // (the template page for a template's file), any other table file is shown read-only in the designer.
+    void OpenFileArgument(const QString& path);
+    // The package extensions, with their dot, lower case.
+    static const QStringList& PackageExtensions();
+
     // Tells the user that an operation is not available yet.
     void notAvailable(const QString& actionName);
+
+    // ---- drag and drop (MainFrmDragDrop.cpp) and locate node (LocateNodeFrm.cpp) ----
+    // The last drop of each tree: the dragged node and the node it was dropped on (GuiDangDragSource is a project
+    // node when the drop archives), and whether the dragged node lay in the recycle bin when the drag started.
+    QPersistentModelIndex MobanDragSource, MobanDropTarget;
+    QPersistentModelIndex ZiLiaoDragSource, ZiLiaoDropTarget;
+    QPersistentModelIndex GuiDangDragSource, GuiDangDropTarget;
+    bool MobanDragFromBin = false;
+    bool ZiLiaoDragFromBin = false;
+    // The drop menus; their entries are enabled by the drop's code when they open.
+    QMenu* pmMSelfDrag = nullptr;
+    QMenu* pmZSelfDrag = nullptr;
+    QMenu* pmGSelfDrag = nullptr;
+    QMenu* pmGuiDang = nullptr;
+    QMenu* pmMDeleteDragSource = nullptr;
+    QMenu* pmZDeleteDragSource = nullptr;
+    // The find dialog of a library's tree, shown modally.
+    void LocateNode(Library library);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -190,6 +231,17 @@ private:
     void menusByUserType();
     // Runs an action handler, showing a failure in an error box.
     void run(const std::function<void()>& handler);
+    // The node of the library's tree whose file is `canonicalPath` (invalid when none).
+    QModelIndex nodeOwningFile(Library library, const QString& canonicalPath);
+
+    // ---- exchange (MainFrmExchange.cpp) ----
+    void buildExchangeMenu(QMenu* tools);
+    void exportPackage(Library library, int kind);
+    void importPackage(Library library, int kind);
+    void importExternalFile(Library library);
+    void exportExternalFile(Library library);
+    // Shows a node a package or document import created: its library's page, the node selected.
+    void showImported(Library library, const QModelIndex& node);
 
     // ---- node operations (MainFrmNodes.cpp) ----
     void newNode(Library library, int typeId);
@@ -202,6 +254,18 @@ private:
     // runs. Afterwards the selection is shown again where it changed: `afterwards` when the operation was done,
     // else the current node, else the root; after a failure always (what was applied stays applied).
     void runRemoval(Library library, const QPersistentModelIndex& afterwards, const std::function<bool()>& op);
+
+    // ---- drag and drop (MainFrmDragDrop.cpp) ----
+    struct TreeDrag;
+    void setUpDragDrop();
+    // The mouse and key events of the trees' viewports while a node is pressed or dragged; true when consumed.
+    bool dragDropEvent(QObject* watched, QEvent* event);
+    void dragOver(const QPoint& globalPos);
+    void dropAt(const QPoint& globalPos);
+    void endDrag();
+    void dropMenuChosen(Library library, bool move, int place);
+    void archiveMenuChosen(int place);
+    TreeDrag* m_drag = nullptr;   // a child object of the window
 
     // While positive, the trees' selection changes do not run the selection event (an operation is changing the
     // tree; it shows the selection itself when done).

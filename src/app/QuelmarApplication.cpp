@@ -36,14 +36,30 @@ void QuelmarApplication::setUpProgram()
     font.setPointSize(10);
     QApplication::setFont(font);
 
+    // The desktop entry the windows belong to (task bar icon and name on Wayland and in the desktop's menus).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
+
     // Qt's own dialogs and context menus speak Chinese too (when Qt's translations are installed).
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    auto* qtTranslator = new QTranslator(qApp);
-    if (qtTranslator->load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(qtTranslator);
-    else
-        delete qtTranslator;
+    installQtTranslation();
+}
+
+QString QuelmarApplication::installQtTranslation()
+{
+    static QTranslator* installed = nullptr;
+    if (installed)
+        return installed->filePath();
+    // Qt's own texts (standard buttons, file, print, colour and font dialogs, context menus) are Qt's base module's:
+    // "qtbase_zh_CN.qm" of qt6-translations-l10n, in Qt's translations folder.
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        || !QApplication::installTranslator(translator)) {
+        delete translator;
+        return QString();
+    }
+    installed = translator;
+    return installed->filePath();
 }
 
 void QuelmarApplication::setErrorSink(std::function<void(const QString&)> sink)

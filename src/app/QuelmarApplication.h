@@ -18,6 +18,8 @@ public:
     // texts in Chinese. No application display name is set: Qt would append " — Quelmar" to every window's title,
     // and every caption must read exactly as the program sets it.
     static void setUpProgram();
+    // Installs Qt's own Chinese texts (once); the file loaded, empty when Qt's translations are not installed.
+    static QString installQtTranslation();
 
     // Runs `work` and shows a failure in an error box; true when it finished. Used where a failure must be
     // reported outside an event handler (start-up steps, tests).

@@ -126,6 +126,23 @@ QString WidgetPrompter::chooseSaveFile(const QString& caption, const QString& fi
     return QFileDialog::getSaveFileName(dialogParent(), caption, proposal, qtFilter(filter));
 }
 
+QString WidgetPrompter::chooseSaveFileWithExt(const QString& caption, const QString& filter, const QString& proposal,
+                                             const QString& defaultExt)
+{
+    QFileDialog dialog(dialogParent(), caption, QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QString suffix = defaultExt;
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    dialog.setDefaultSuffix(suffix);
+    if (!proposal.isEmpty())
+        dialog.selectFile(proposal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
 QString WidgetPrompter::chooseFolder(const QString& caption, const QString& dir)
 {
     return QFileDialog::getExistingDirectory(dialogParent(), caption, dir);

@@ -25,6 +25,9 @@ public:
     QString chooseOpenFile(const QString& caption, const QString& filter, const QString& dir) override;
     QString chooseSaveFile(const QString& caption, const QString& filter, const QString& proposal) override;
     QString chooseFolder(const QString& caption, const QString& dir) override;
+    // The save dialog adds the extension itself, so its overwrite question names the file that will be written.
+    QString chooseSaveFileWithExt(const QString& caption, const QString& filter, const QString& proposal,
+                                  const QString& defaultExt) override;
     void status(const QString& text) override;
     void setBusy(bool busy) override;
     // Long work: the status text, and after half a second a window-modal progress window with "取消".

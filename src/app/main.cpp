@@ -4,6 +4,7 @@
 #include "cell/view/WidgetPrintBackend.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
@@ -31,9 +32,23 @@ int main(int argc, char* argv[])
     QCommandLineOption db(QStringLiteral("db"),
                           QStringLiteral("数据库服务器（多人合用）：postgresql://用户@主机:端口/数据库。"), QStringLiteral("URL"));
     parser.addOption(db);
+    parser.addPositionalArgument(QStringLiteral("文件"),
+                                 QStringLiteral("登录后打开的文件：交换包（.gc .fb .fl .fx .jy .bg .mb .ys .cg）导入库中，"
+                                                "表格文件（.cll）在库中选中或只读打开。"),
+                                 QStringLiteral("[文件]"));
     parser.process(app);
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("一次只能打开一个文件。")));
+        return 2;
+    }
 
-    QuelmarShell shell(QuelmarShell::programFolder(parser.value(dir)));
+    bool named = false;
+    QuelmarShell shell(QuelmarShell::programFolder(parser.value(dir), &named));
+    // Nobody named a folder and the user's own is not there yet: the program offers to make it.
+    if (!named)
+        shell.offerFirstStart();
     shell.setDatabaseOverride(parser.value(db));
+    if (!parser.positionalArguments().isEmpty())
+        shell.setFileToOpen(QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
     return shell.run();
 }

@@ -40,6 +40,7 @@ int CellControl::OpenFile(const QString& path, const QString& password)
         m_error = reader.errorString();
     }
     m_engine->rebuild();
+    markRulesDirty(true);
     setModified(false);
     emit workbookReset();
     if (!ok)
@@ -87,18 +88,22 @@ void CellControl::resetModel()
     m_fileName.clear();
     m_error.clear();
     m_viewerOption = true;
+    m_painter = Painter{};
 }
 
 void CellControl::ResetContent()
 {
     resetModel();
     m_engine->rebuild();
+    markRulesDirty(true);
     setModified(false);
     emit workbookReset();
 }
 
 void CellControl::setModified(bool modified)
 {
+    if (modified)
+        markRulesDirty();   // every edit passes here: the rules see the new values
     if (m_modified == modified)
         return;
     m_modified = modified;
@@ -166,6 +171,7 @@ Sheet* CellControl::sheetPtr(int sheet)
 
 const Sheet& CellControl::sheet(int index) const
 {
+    updateRules();
     if (index >= 0 && index < m_wb.sheets.size())
         return m_wb.sheets.at(index);
     return m_wb.sheets.at(qBound(0, m_wb.curSheet, int(m_wb.sheets.size()) - 1));
@@ -303,6 +309,7 @@ void CellControl::editSheet(int sheet, const QString& text, const std::function<
         before = m_wb.sheets;
     if (!change(m_wb.sheets[sheet]))
         m_engine->rebuild();
+    markRulesDirty(true);   // cells may have come with rules (paste, fill, import)
     if (recording()) {
         push(new SheetsEdit(*this, before, m_wb.sheets, sheet, text));
     } else {
@@ -353,6 +360,7 @@ void CellControl::restoreSheets(const QList<Sheet>& sheets, int changedSheet)
     m_wb.sheets = sheets;
     m_wb.curSheet = qBound(0, m_wb.curSheet, int(m_wb.sheets.size()) - 1);
     m_engine->rebuild();
+    markRulesDirty(true);
     setModified(true);
     const int s = qBound(0, changedSheet, int(m_wb.sheets.size()) - 1);
     emit layoutChanged(s);

@@ -11,6 +11,7 @@
 // QtCore / QtGui only: the widget, the print dialogs and the preview live in cell/view and are reached through
 // CellPrintBackend, which the view library installs.
 
+#include "cell/DataOperations.h"
 #include "cell/Workbook.h"
 
 #include <QColor>
@@ -139,6 +140,67 @@ public:
     void SortRow(int order, int key, int col1, int row1, int col2, int row2);
     void SortCol(int order, int key, int col1, int row1, int col2, int row2);
 
+    // ---- Data operations of the control's dialogs (current sheet unless a sheet is named; each one undo step) ----
+    // Find (CellControlFind.cpp): the next cell after the current one that matches, in the order of the options,
+    // wrapping round the sheet; it becomes the current cell. False when no cell matches ("找不到").
+    bool findNext(const FindOptions& options);
+    // Replaces in the current cell when it matches (`replaced` tells whether it did), then moves on to the next
+    // match. False when no further match is left.
+    bool replaceCurrent(const FindOptions& options, const QString& with, bool* replaced = nullptr);
+    // Replaces in every matching cell of the sheet (within `within` when it is not empty); returns how many
+    // cells changed. Values: texts and numbers of constant cells (a number stays a number when the result reads
+    // as one); formula results are not replaced. Formulas: the formula texts; a result that is no longer a
+    // formula leaves that cell as it was.
+    int replaceAll(const FindOptions& options, const QString& with, const Range& within = Range{});
+
+    // Sorting (CellControlSort.cpp): the rows of `range` by up to three key columns (byRows), or its columns by
+    // key rows; `header`: the first row (column) stays in place. Stable; numbers before texts, blanks last;
+    // formats move with the cells. Refused (QuelmarError) when the range touches a merged block.
+    void sortRange(const Range& range, const QList<SortKey>& keys, bool byRows = true, bool header = false);
+
+    // Transposes `range` (CellControlData.cpp): rows become columns with the top-left at (toCol, toRow) (the
+    // range's own corner when 0). Merged blocks inside turn with it; references of formulas into the block
+    // follow the cells, other references keep their cells. Cells of the range the result does not cover are
+    // cleared. Refused when the result leaves the sheet or cuts a merged block.
+    void transpose(const Range& range, int toCol = 0, int toRow = 0);
+    // Round-off balance: divides the numbers of `range` by the divisor and rounds them to the decimals so that
+    // every row and column still adds up to its total, each rounded value within one last digit of the exact one.
+    void roundBalance(const Range& range, const RoundBalanceOptions& options);
+    // Fills `range` with a series from its first cell of each run (a number or, for dates, a date).
+    void fillSeries(const Range& range, const SeriesOptions& options);
+    // Copies `range` of the current sheet to the same place on each of `sheets`.
+    void fillBetweenSheets(const Range& range, const QList<int>& sheets);
+    // The same formula into every cell of `range`, its relative references moved with each cell.
+    void setFormulaBatch(const Range& range, const QString& text);
+
+    // Sums and queries (CellControlSums.cpp). The class sum writes a table at options.toCol/toRow: per class
+    // (in the order first met) the key and the function of each sum column, then "合计".
+    void classSum(const Range& range, const ClassSumOptions& options);
+    // Adds `sources` (ranges of the same size on the current sheet) cell by cell into the block at (toCol, toRow).
+    void rangeSum(const QList<Range>& sources, int toCol, int toRow);
+    // Adds `range` of each of `sheets` cell by cell into the same range of `toSheet`.
+    void sheetRangeSum(const QList<int>& sheets, const Range& range, int toSheet);
+    // The rows of `range` on each of `sheets` that meet `query` (no change).
+    QList<FoundRow> queryRows(const QList<int>& sheets, const Range& range, const Query& query) const;
+    // The rows of `range` on sheet `sheet` of each table file that meet `query` (files of the same form);
+    // FoundRow::file names the file. A file that does not open is listed in `failed` with its message.
+    static QList<FoundRow> queryFiles(const QStringList& files, int sheet, const Range& range, const Query& query,
+                                      QStringList* failed = nullptr);
+    // Format painter: takes the formats of the selection; the next selection made in the view receives them
+    // (applyFormatPainter, one undo step), and the painter stops unless it was started `sticky`.
+    void startFormatPainter(bool sticky);
+    void stopFormatPainter();
+    bool formatPainterActive() const { return m_painter.active; }
+    void applyFormatPainter(const Range& target);
+    // The formats of `source` (repeated over a larger target) onto `target` of the current sheet: cell formats,
+    // and merged blocks wholly inside the source.
+    void copyFormats(const Range& source, const Range& target);
+    // Display and colour formulas (CellControlRules.cpp): sets the rules of a cell (one undo step). Formulas are
+    // checked first; a syntax error throws QuelmarError and changes nothing.
+    void setCellRules(int col, int row, int sheet, const CellRules& rules);
+    // Every formula of `sheet`, row by row.
+    QList<FormulaEntry> formulaList(int sheet) const;
+
     // ---- Clipboard and selection (current sheet) ----------------------------------------------------------------
     void CutRange(int col1, int row1, int col2, int row2);
     void CopyRange(int col1, int row1, int col2, int row2);
@@ -159,7 +221,7 @@ public:
     // series, 64 geometric series (down each column of a selection with several rows, else right along the row,
     // seeded by its first one or two values).
     void FillSelection(int flag);
-    // 1 content, 2 formulas, 4 hyperlinks, 8 formats, 16 pictures, 32 all (content, formats, lists, links,
+    // 1 content, 2 formulas, 4 hyperlinks, 8 formats, 16 pictures and charts, 32 all (content, formats, lists, links,
     // pictures). Flags may be combined.
     void ClearSelection(int flag);
 
@@ -202,7 +264,12 @@ public:
     static CellPrintBackend* printBackend();
 
     // ---- For the view and other callers (not control operations) -------------------------------------------------
-    const Workbook& workbook() const { return m_wb; }
+    // The workbook with the results of the cells' display and colour formulas brought up to date.
+    const Workbook& workbook() const
+    {
+        updateRules();
+        return m_wb;
+    }
     const Sheet& sheet(int index) const;               // an unknown index gives the current sheet
     bool isValidCell(int col, int row, int sheet) const;
     // The cell's text as shown (number formats applied; formula results; error values).
@@ -225,7 +292,16 @@ public:
     void setHyperlink(int col, int row, int sheet, const QString& target);
     void addPicture(int sheet, const Picture& picture);
     void setBackgroundPicture(int sheet, const QByteArray& data);
+    // Pictures and charts of a sheet (each one undo step). A chart whose data or anchor lies outside the sheet
+    // is refused with QuelmarError.
+    void setPictureAnchor(int sheet, int index, const Range& anchor);
+    void removePicture(int sheet, int index);
+    void insertChart(int sheet, const Chart& chart);
     void setPageSetup(int sheet, const PageSetup& page);
+    // Takes over the sheets of `other` (an imported file), one undo step: `replace` puts them in place of every
+    // sheet, else they are added after the last one (names made unique). Fonts and colours of the formats are
+    // carried over into this workbook's tables.
+    void insertWorkbookSheets(const Workbook& other, bool replace);
     // Groups the edits until the matching end into one undo step (the designer's loops over a selection): the
     // step holds the sheets before and after the group, so undo and redo put back contents, formats, merges and
     // sizes exactly. Groups nest (only the outermost makes a step); a group that changed nothing makes none.
@@ -263,6 +339,9 @@ private:
     using CellChanges = QHash<quint32, Cell>;   // key -> the new cell (a blank default cell removes it)
 
     Sheet* sheetPtr(int sheet);
+    // Recalculates Sheet::ruleResults when something changed since the last time (cheap when nothing did).
+    void updateRules() const;
+    void markRulesDirty(bool rescan = false);
     void resetModel();   // ResetContent without recalculation and signals
     void setModified(bool modified);
     // The one path of every content / format edit: applies `changes`, lets the formula engine follow, records
@@ -288,6 +367,13 @@ private:
     QRgb colorOf(int colorIndex) const;
     void moveStructure(int sheet, bool rows, int at, int count);   // insert (count > 0) or delete (count < 0)
 
+    struct Painter {
+        bool active = false, sticky = false;
+        int sheet = 0;
+        Range source;
+    } m_painter;
+    mutable bool m_rulesDirty = false;
+    bool m_anyRules = false;   // some cell has rules (never cleared by edits; recomputed on open)
     Workbook m_wb;
     QString m_fileName;
     QString m_error;

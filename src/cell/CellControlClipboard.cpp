@@ -1,4 +1,4 @@
-// Sorting a block and the clipboard: copy, cut (a paste moves the cells, with the formulas that refer to them)
+// The clipboard: copy, cut (a paste moves the cells, with the formulas that refer to them)
 // and paste, plain or special, also of text another program put on the system clipboard.
 
 #include "cell/CellControl.h"
@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 
 #include <algorithm>
-#include <numeric>
 
 namespace cell {
 
@@ -32,100 +31,7 @@ QClipboard* systemClipboard()
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
 }
 
-int rank(const Value& v)
-{
-    if (std::holds_alternative<double>(v))
-        return 0;
-    if (std::holds_alternative<QString>(v))
-        return std::get<QString>(v).isEmpty() ? 4 : 1;
-    if (std::holds_alternative<bool>(v))
-        return 2;
-    if (std::holds_alternative<ErrorValue>(v))
-        return 3;
-    return 4;   // blank
-}
-
-// Sort order of two keys; blanks always go last, whatever the order.
-bool sortsBefore(const Value& a, const Value& b, bool ascending)
-{
-    const int ra = rank(a), rb = rank(b);
-    if (ra == 4 || rb == 4)
-        return ra < rb;
-    int cmp;
-    if (ra != rb)
-        cmp = ra < rb ? -1 : 1;
-    else if (ra == 0)
-        cmp = std::get<double>(a) < std::get<double>(b) ? -1 : (std::get<double>(a) > std::get<double>(b) ? 1 : 0);
-    else if (ra == 1) {
-        cmp = std::get<QString>(a).compare(std::get<QString>(b), Qt::CaseInsensitive);
-        if (cmp == 0)
-            cmp = std::get<QString>(a).compare(std::get<QString>(b));
-    } else if (ra == 2)
-        cmp = int(std::get<bool>(a)) - int(std::get<bool>(b));
-    else
-        cmp = int(std::get<ErrorValue>(a)) - int(std::get<ErrorValue>(b));
-    return ascending ? cmp < 0 : cmp > 0;
-}
-
 } // namespace
-
-// ---- Sorting -----------------------------------------------------------------------------------------------------
-
-void CellControl::SortRow(int order, int key, int col1, int row1, int col2, int row2)
-{
-    const int sheet = m_wb.curSheet;
-    const Sheet& cur = m_wb.sheets.at(sheet);
-    const Range r = clipped(normalized(col1, row1, col2, row2), cur);
-    if (r.isEmpty() || r.height() < 2 || key < r.col1 || key > r.col2)
-        return;
-    for (const Range& m : cur.merges)
-        if (m.intersects(r))
-            throw QuelmarError(QStringLiteral("不能对含有组合单元格的区域排序。"));
-    QVector<int> order_(r.height());
-    std::iota(order_.begin(), order_.end(), r.row1);
-    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
-        return sortsBefore(cellOf(cur, key, a).value, cellOf(cur, key, b).value, order != 0);
-    });
-    if (std::is_sorted(order_.begin(), order_.end()))
-        return;
-    editSheet(sheet, tr("排序"), [&](Sheet& sh) {
-        const Sheet old = sh;
-        for (int i = 0; i < order_.size(); ++i) {
-            const int from = order_.at(i), to = r.row1 + i;
-            for (int c = r.col1; c <= r.col2; ++c)
-                putCell(sh, Sheet::key(c, to), movedCell(cellOf(old, c, from), 0, to - from));
-        }
-        return false;
-    });
-}
-
-void CellControl::SortCol(int order, int key, int col1, int row1, int col2, int row2)
-{
-    const int sheet = m_wb.curSheet;
-    const Sheet& cur = m_wb.sheets.at(sheet);
-    const Range r = clipped(normalized(col1, row1, col2, row2), cur);
-    if (r.isEmpty() || r.width() < 2 || key < r.row1 || key > r.row2)
-        return;
-    for (const Range& m : cur.merges)
-        if (m.intersects(r))
-            throw QuelmarError(QStringLiteral("不能对含有组合单元格的区域排序。"));
-    QVector<int> order_(r.width());
-    std::iota(order_.begin(), order_.end(), r.col1);
-    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
-        return sortsBefore(cellOf(cur, a, key).value, cellOf(cur, b, key).value, order != 0);
-    });
-    if (std::is_sorted(order_.begin(), order_.end()))
-        return;
-    editSheet(sheet, tr("排序"), [&](Sheet& sh) {
-        const Sheet old = sh;
-        for (int i = 0; i < order_.size(); ++i) {
-            const int from = order_.at(i), to = r.col1 + i;
-            for (int rr = r.row1; rr <= r.row2; ++rr)
-                putCell(sh, Sheet::key(to, rr), movedCell(cellOf(old, from, rr), to - from, 0));
-        }
-        return false;
-    });
-}
 
 // ---- Clipboard -------------------------------------------------------------------------------------------------
 

@@ -117,6 +117,7 @@ void CellControl::SetFormula(int col, int row, int sheet, const QString& text)
 void CellControl::CalculateAll()
 {
     m_engine->recalculateAll();
+    markRulesDirty();
     for (int s = 0; s < m_wb.sheets.size(); ++s)
         emit cellsChanged(s, Range{1, 1, m_wb.sheets.at(s).cols - 1, m_wb.sheets.at(s).rows - 1});
 }
@@ -170,7 +171,14 @@ QString CellControl::cellText(int col, int row, int sheet) const
 {
     if (sheet < 0 || sheet >= m_wb.sheets.size())
         return QString();
-    const Cell* c = m_wb.sheets.at(sheet).cellAt(col, row);
+    updateRules();
+    const Sheet& sh = m_wb.sheets.at(sheet);
+    if (!sh.ruleResults.isEmpty()) {
+        const auto r = sh.ruleResults.constFind(Sheet::key(col, row));
+        if (r != sh.ruleResults.constEnd() && r->showsText)
+            return r->text;
+    }
+    const Cell* c = sh.cellAt(col, row);
     return c ? displayText(*c) : QString();
 }
 
@@ -304,8 +312,10 @@ void CellControl::ClearSelection(int flag)
                 cell.format = CellFormat{};
             return isDefaultCell(cell);
         });
-        if (flag & (16 | 32))
+        if (flag & (16 | 32)) {
             sh.pictures.removeIf([&](const Picture& p) { return p.anchor.intersects(r); });
+            sh.charts.removeIf([&](const Chart& c) { return c.anchor.intersects(r); });
+        }
         return false;
     });
 }
@@ -352,6 +362,49 @@ void CellControl::addPicture(int sheet, const Picture& picture)
         return;
     editSheet(sheet, tr("插入图片"), [&](Sheet& sh) {
         sh.pictures.append(Picture{a, picture.data});
+        return true;
+    });
+}
+
+void CellControl::insertChart(int sheet, const Chart& chart)
+{
+    const Sheet* s = sheetPtr(sheet);
+    if (!s)
+        return;
+    const Range a = clipped(normalized(chart.anchor.col1, chart.anchor.row1, chart.anchor.col2, chart.anchor.row2), *s);
+    const Range d = clipped(normalized(chart.data.col1, chart.data.row1, chart.data.col2, chart.data.row2), *s);
+    if (a.isEmpty() || d.isEmpty())
+        throw QuelmarError(QStringLiteral("图表的数据区域或位置不在表格内。"));
+    editSheet(sheet, tr("插入图表"), [&](Sheet& sh) {
+        Chart c = chart;
+        c.anchor = a;
+        c.data = d;
+        sh.charts.append(c);
+        return true;
+    });
+}
+
+void CellControl::setPictureAnchor(int sheet, int index, const Range& anchor)
+{
+    const Sheet* s = sheetPtr(sheet);
+    if (!s || index < 0 || index >= s->pictures.size())
+        return;
+    const Range a = clipped(normalized(anchor.col1, anchor.row1, anchor.col2, anchor.row2), *s);
+    if (a.isEmpty() || a == s->pictures.at(index).anchor)
+        return;
+    editSheet(sheet, tr("移动图片"), [&](Sheet& sh) {
+        sh.pictures[index].anchor = a;
+        return true;
+    });
+}
+
+void CellControl::removePicture(int sheet, int index)
+{
+    const Sheet* s = sheetPtr(sheet);
+    if (!s || index < 0 || index >= s->pictures.size())
+        return;
+    editSheet(sheet, tr("删除图片"), [&](Sheet& sh) {
+        sh.pictures.removeAt(index);
         return true;
     });
 }

@@ -14,12 +14,12 @@ namespace cell::control {
 inline bool sameCell(const Cell& a, const Cell& b)
 {
     return a.value == b.value && a.formula == b.formula && a.format == b.format && a.dropdown == b.dropdown
-        && a.dropdownKind == b.dropdownKind && a.hyperlink == b.hyperlink;
+        && a.dropdownKind == b.dropdownKind && a.hyperlink == b.hyperlink && a.rules == b.rules;
 }
 
 inline bool isDefaultCell(const Cell& c)
 {
-    return c.isBlank() && c.format == CellFormat{} && c.dropdown.isEmpty() && c.hyperlink.isEmpty();
+    return c.isBlank() && c.format == CellFormat{} && c.dropdown.isEmpty() && c.hyperlink.isEmpty() && c.rules.isEmpty();
 }
 
 inline Range normalized(int col1, int row1, int col2, int row2)

@@ -84,6 +84,14 @@ void CellControl::moveStructure(int sheet, bool rows, int at, int count)
                       if (moveRange(p.anchor))
                           pictures << p;
                   sh.pictures = pictures;
+                  QList<Chart> charts;
+                  for (Chart c : std::as_const(sh.charts))
+                      if (moveRange(c.anchor)) {
+                          if (!moveRange(c.data))
+                              c.data = Range{};
+                          charts << c;
+                      }
+                  sh.charts = charts;
                   if (!sh.page.printArea.isEmpty() && !moveRange(sh.page.printArea))
                       sh.page.printArea = Range{};
                   int& fixed = rows ? sh.fixedRows : sh.fixedCols;
@@ -277,6 +285,55 @@ void CellControl::renameSheet(int index, const QString& name)
     m_engine->sheetRenamed(old, name);
     push(new SheetsEdit(*this, before, m_wb.sheets, index, tr("表页改名")));
     emit layoutChanged(index);
+}
+
+void CellControl::insertWorkbookSheets(const Workbook& other, bool replace)
+{
+    if (other.sheets.isEmpty())
+        return;
+    // The imported formats index the other workbook's tables: map them into ours.
+    QVector<int> fonts, colors;
+    for (const QString& f : other.fonts)
+        fonts << m_wb.findFontIndex(f, true);
+    for (QRgb c : other.colors)
+        colors << m_wb.findColorIndex(c, true);
+    const auto remap = [&](CellFormat& f) {
+        f.font = f.font >= 0 && f.font < fonts.size() ? fonts.at(f.font) : 0;
+        f.textColor = f.textColor >= 0 && f.textColor < colors.size() ? colors.at(f.textColor) : -1;
+        f.backColor = f.backColor >= 0 && f.backColor < colors.size() ? colors.at(f.backColor) : -1;
+    };
+    QList<Sheet> incoming = other.sheets;
+    for (Sheet& sh : incoming)
+        for (Cell& c : sh.cells)
+            remap(c.format);
+    const int first = replace ? 0 : int(m_wb.sheets.size());
+    QStringList taken;
+    if (!replace)
+        for (const Sheet& sh : std::as_const(m_wb.sheets))
+            taken << sh.name.toLower();
+    for (Sheet& sh : incoming) {
+        static const QRegularExpression bad(QStringLiteral("[\\[\\]*?:/\\\\']"));
+        QString name = sh.name.trimmed().replace(bad, QStringLiteral("_")).left(27);
+        if (name.isEmpty())
+            name = QStringLiteral("Sheet");
+        const QString base = name;
+        for (int n = 2; taken.contains(name.toLower()); ++n)
+            name = base + QStringLiteral("(%1)").arg(n);
+        taken << name.toLower();
+        sh.name = name;
+    }
+    const QList<Sheet> before = m_wb.sheets;
+    if (replace)
+        m_wb.sheets = incoming;
+    else
+        m_wb.sheets += incoming;
+    m_wb.curSheet = first;
+    m_engine->rebuild();
+    markRulesDirty(true);
+    push(new SheetsEdit(*this, before, m_wb.sheets, first, replace ? tr("导入Excel文件") : tr("导入Excel表页")));
+    emit layoutChanged(first);
+    emit cellsChanged(first, Range{1, 1, m_wb.sheets.at(first).cols - 1, m_wb.sheets.at(first).rows - 1});
+    emit selectionChanged();
 }
 
 } // namespace cell

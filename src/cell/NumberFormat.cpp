@@ -90,6 +90,7 @@ QTime timeOfSerial(double serial)
 // (2.675 shows as 2.68, as spreadsheets show it). Returns the digits without sign: integer part and fraction.
 void roundDecimal(double v, int decimals, QString& intPart, QString& fracPart)
 {
+    decimals = std::clamp(decimals, 0, MaxDecimals);   // the number conversion allows no more
     double a = std::fabs(v);
     double scaled = a * std::pow(10.0, decimals);
     if (scaled < 9e15) {

@@ -1,5 +1,7 @@
 #include "cell/PageRenderer.h"
 
+#include "cell/Charts.h"
+
 #include "cell/NumberFormat.h"
 
 #include <QCache>
@@ -247,8 +249,20 @@ QRectF SheetPainter::textRect(const QRectF& rect) { return rect.adjusted(2.5, 1,
 void SheetPainter::paintBackground(QPainter& p, const Block& b) const
 {
     const Cell* c = m_sheet.cellAt(b.range.col1, b.range.row1);
+    if (const RuleResult* r = ruleOf(b.range.col1, b.range.row1); r && qAlpha(r->backColor)) {
+        p.fillRect(b.rect, QColor::fromRgba(r->backColor));
+        return;
+    }
     if (c && c->format.backColor >= 0 && c->format.backColor < m_wb.colors.size())
         p.fillRect(b.rect, tableColor(m_wb, c->format.backColor, Qt::white));
+}
+
+const RuleResult* SheetPainter::ruleOf(int col, int row) const
+{
+    if (m_sheet.ruleResults.isEmpty())
+        return nullptr;
+    const auto it = m_sheet.ruleResults.constFind(Sheet::key(col, row));
+    return it == m_sheet.ruleResults.constEnd() ? nullptr : &it.value();
 }
 
 void SheetPainter::paintText(QPainter& p, const Block& b, const QRectF& clip) const
@@ -256,12 +270,13 @@ void SheetPainter::paintText(QPainter& p, const Block& b, const QRectF& clip) co
     const Cell* c = m_sheet.cellAt(b.range.col1, b.range.row1);
     if (!c)
         return;
-    QString text = displayText(*c);
+    const RuleResult* rule = ruleOf(b.range.col1, b.range.row1);
+    QString text = rule && rule->showsText ? rule->text : displayText(*c);
     if (text.isEmpty())
         return;
     QFont font = fontOf(c->format);
     const int flags = textFlags(c);
-    if (std::holds_alternative<double>(c->value) && !(flags & Qt::TextWordWrap)) {
+    if (std::holds_alternative<double>(c->value) && !(rule && rule->showsText) && !(flags & Qt::TextWordWrap)) {
         // A number that does not fit shows as #### rather than as a cut-off, misleading figure.
         const double room = textRect(clip).width();
         // Figures are narrower than 0.75 em: most numbers fit without being measured.
@@ -286,6 +301,8 @@ void SheetPainter::paintText(QPainter& p, const Block& b, const QRectF& clip) co
         color = QColor(0, 0, 0xcc);
         font.setUnderline(true);
     }
+    if (rule && qAlpha(rule->textColor))
+        color = QColor::fromRgba(rule->textColor);
     p.save();
     p.setClipRect(clip, Qt::IntersectClip);
     p.setFont(font);
@@ -471,7 +488,8 @@ void SheetPainter::paint(QPainter& p, const Range& area, const Options& opt) con
         p.setPen(QPen(opt.gridColor, 0));
         for (const Block& b : blocks) {
             const Cell* c = m_sheet.cellAt(b.range.col1, b.range.row1);
-            if (c && c->format.backColor >= 0)
+            const RuleResult* r = ruleOf(b.range.col1, b.range.row1);
+            if ((c && c->format.backColor >= 0) || (r && qAlpha(r->backColor)))
                 continue;
             p.drawLine(b.rect.topRight(), b.rect.bottomRight());
             p.drawLine(b.rect.bottomLeft(), b.rect.bottomRight());
@@ -534,6 +552,9 @@ void SheetPainter::paint(QPainter& p, const Range& area, const Options& opt) con
         for (const Picture& pic : m_sheet.pictures)
             if (pic.anchor.intersects(area))
                 paintPicture(p, pic, rectOf(pic.anchor));
+        for (const Chart& chart : m_sheet.charts)
+            if (chart.anchor.intersects(area))
+                paintChart(p, m_wb, m_sheet, chart, rectOf(chart.anchor));
     }
 
     p.save();
@@ -590,6 +611,8 @@ Range PageRenderer::usedRange(const Sheet& sheet)
         take(m.col2, m.row2);
     for (const Picture& p : sheet.pictures)
         take(p.anchor.col2, p.anchor.row2);
+    for (const Chart& c : sheet.charts)
+        take(c.anchor.col2, c.anchor.row2);
     maxCol = std::min(maxCol, sheet.cols - 1);
     maxRow = std::min(maxRow, sheet.rows - 1);
     if (maxCol < 1 || maxRow < 1)

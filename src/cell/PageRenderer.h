@@ -80,6 +80,7 @@ private:
     void paintBorders(QPainter& p, const Block& b) const;
     void paintPicture(QPainter& p, const Picture& pic, const QRectF& rect) const;
     Line edgeLine(int col, int row, int side) const;
+    const RuleResult* ruleOf(int col, int row) const;   // the live result of the cell's rules, if any
     QFont fontOf(const CellFormat& f) const;
 
     const Workbook& m_wb;

@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace cell {
@@ -22,6 +24,7 @@ constexpr int CheckOffset = 8 + 2 + 2 + SaltSize + HashSize + 4 + 4;            
 constexpr int HeaderSize = CheckOffset + 4 + HashSize;                              // 104
 constexpr int MacOffset = HeaderSize - HashSize;
 constexpr quint32 PayloadEnd = 0x454e4421;   // "END!": the parser must land exactly here
+constexpr quint32 ExtensionTag = 0x45585432; // "EXT2": charts and cell rules follow (format version 2)
 constexpr quint32 MaxPayload = 512u * 1024 * 1024;
 constexpr int KeyRounds = 2000;
 
@@ -127,6 +130,22 @@ QByteArray formatKey(const CellFormat& f)
     return QByteArray(reinterpret_cast<const char*>(v), sizeof v);
 }
 
+} // namespace
+
+bool needsVersion2(const Workbook& wb)
+{
+    for (const Sheet& sh : wb.sheets) {
+        if (!sh.charts.isEmpty())
+            return true;
+        for (const Cell& c : sh.cells)
+            if (!c.rules.isEmpty())
+                return true;
+    }
+    return false;
+}
+
+namespace {
+
 QByteArray payloadOf(const Workbook& wb)
 {
     // Formats first, deduplicated: a form has thousands of cells but a few dozen distinct formats.
@@ -202,6 +221,31 @@ QByteArray payloadOf(const Workbook& wb)
             s << p.data;
         }
         s << sh.backgroundPicture;
+    }
+    // Format 2: charts and the display / colour formulas of cells, after the sheets so that a file without
+    // them is laid out exactly as format 1.
+    if (needsVersion2(wb)) {
+        s << ExtensionTag;
+        for (const Sheet& sh : wb.sheets) {
+            s << quint32(sh.charts.size());
+            for (const Chart& c : sh.charts) {
+                s << quint8(c.type);
+                writeRange(s, c.data);
+                s << c.seriesInRows << c.labelsInFirst << c.title;
+                writeRange(s, c.anchor);
+            }
+            quint32 nRules = 0;
+            for (const Cell& c : sh.cells)
+                nRules += c.rules.isEmpty() ? 0 : 1;
+            s << nRules;
+            for (auto it = sh.cells.cbegin(); it != sh.cells.cend(); ++it) {
+                const CellRules& r = it.value().rules;
+                if (r.isEmpty())
+                    continue;
+                s << quint16(Sheet::keyCol(it.key())) << quint32(Sheet::keyRow(it.key())) << r.showFormula
+                  << r.colorFormula << quint32(r.textColor) << quint32(r.backColor);
+            }
+        }
     }
     s << PayloadEnd;
     return out;
@@ -344,7 +388,53 @@ PageSetup readPage(Parser& p)
     return g;
 }
 
-Workbook parsePayload(const QByteArray& data)
+// Every field of a format within its range. What no program writes is refused (the file is damaged); a value that
+// is merely unusual, such as an index past the end of a table or an unknown style code, is brought to its default.
+void checkFormat(CellFormat& f, const Workbook& wb)
+{
+    // Indexes into the tables must point into them; the renderer relies on it.
+    if (f.font < 0 || f.font >= wb.fonts.size())
+        f.font = 0;
+    if (f.textColor < -1 || f.textColor >= wb.colors.size())
+        f.textColor = -1;
+    if (f.backColor < -1 || f.backColor >= wb.colors.size())
+        f.backColor = -1;
+    // Digits after the point feed the number conversion, which allows no more than this.
+    if (f.decimals < -1 || f.decimals > MaxDecimals || f.numType < NumGeneral || f.numType > NumPercent)
+        throw Damaged{};
+    f.fontSize = std::clamp(f.fontSize, 1, 409);
+    f.fontStyle &= 2 | 4 | 8;
+    f.align &= HAlignMask | VAlignMask;
+    f.textStyle &= 0xff;
+    if (f.separator != 0 && f.separator != 2)
+        f.separator = 0;
+    if (f.currency < 0 || f.currency > 4)
+        f.currency = 0;
+    if (f.dateStyle < 0 || f.dateStyle > 21)
+        f.dateStyle = 0;
+    if (f.timeStyle < 0 || f.timeStyle > 10)
+        f.timeStyle = 0;
+    if (f.input != 1 && f.input != 5)
+        f.input = 1;
+}
+
+void checkPage(PageSetup& g, const Sheet& sh)
+{
+    for (double* m : {&g.marginLeft, &g.marginTop, &g.marginRight, &g.marginBottom}) {
+        if (!std::isfinite(*m))
+            throw Damaged{};
+        *m = std::clamp(*m, 0.0, 500.0);
+    }
+    g.scale = std::clamp(g.scale, 10, 400);
+    g.copies = std::clamp(g.copies, 1, 9999);
+    const Range a = g.printArea;
+    if (!a.isEmpty()) {
+        const Range in{qMax(a.col1, 1), qMax(a.row1, 1), qMin(a.col2, sh.cols - 1), qMin(a.row2, sh.rows - 1)};
+        g.printArea = in.isEmpty() ? Range{} : in;
+    }
+}
+
+Workbook parsePayload(const QByteArray& data, quint16 version)
 {
     Parser p(data);
     Workbook wb;
@@ -367,13 +457,7 @@ Workbook parsePayload(const QByteArray& data)
     formats.reserve(int(nFormats));
     for (quint32 i = 0; i < nFormats; ++i) {
         CellFormat f = readFormat(p);
-        // Indexes into the tables must point into them; the renderer relies on it.
-        if (f.font < 0 || f.font >= wb.fonts.size())
-            f.font = 0;
-        if (f.textColor < -1 || f.textColor >= wb.colors.size())
-            f.textColor = -1;
-        if (f.backColor < -1 || f.backColor >= wb.colors.size())
-            f.backColor = -1;
+        checkFormat(f, wb);
         formats << f;
     }
 
@@ -403,6 +487,7 @@ Workbook parsePayload(const QByteArray& data)
         if (!(sh.zoom >= 0.01 && sh.zoom <= 100))
             throw Damaged{};
         sh.page = readPage(p);
+        checkPage(sh.page, sh);
         const quint32 nMerges = p.getCount(16);
         for (quint32 i = 0; i < nMerges; ++i) {
             const Range m = readRange(p);
@@ -428,7 +513,7 @@ Workbook parsePayload(const QByteArray& data)
                 c.formula = p.get<QString>();
             if (flags & HasDropdown) {
                 c.dropdown = p.get<QString>();
-                c.dropdownKind = p.get<qint32>();
+                c.dropdownKind = p.get<qint32>() == 2 ? 2 : 0;
             }
             if (flags & HasLink)
                 c.hyperlink = p.get<QString>();
@@ -452,7 +537,49 @@ Workbook parsePayload(const QByteArray& data)
     }
     if (wb.curSheet < 0 || wb.curSheet >= wb.sheets.size())
         throw Damaged{};
-    if (p.get<quint32>() != PayloadEnd || !p.atEnd())
+    quint32 tag = p.get<quint32>();
+    if (tag == ExtensionTag) {
+        if (version < 2)
+            throw Damaged{};
+        for (Sheet& sh : wb.sheets) {
+            const auto inSheet = [&](const Range& r) {
+                return !r.isEmpty() && r.col1 >= 1 && r.row1 >= 1 && r.col2 < sh.cols && r.row2 < sh.rows;
+            };
+            const quint32 nCharts = p.getCount(35);
+            for (quint32 i = 0; i < nCharts; ++i) {
+                Chart c;
+                const quint8 type = p.get<quint8>();
+                if (type > quint8(ChartType::Pie))
+                    throw Damaged{};
+                c.type = ChartType(type);
+                c.data = readRange(p);
+                c.seriesInRows = p.get<bool>();
+                c.labelsInFirst = p.get<bool>();
+                c.title = p.get<QString>();
+                c.anchor = readRange(p);
+                if (!inSheet(c.data) || !inSheet(c.anchor))
+                    throw Damaged{};
+                sh.charts << c;
+            }
+            const quint32 nRules = p.getCount(22);
+            for (quint32 i = 0; i < nRules; ++i) {
+                const int col = p.get<quint16>();
+                const quint32 row = p.get<quint32>();
+                if (col < 1 || col >= sh.cols || row < 1 || row >= quint32(sh.rows))
+                    throw Damaged{};
+                CellRules r;
+                r.showFormula = p.get<QString>();
+                r.colorFormula = p.get<QString>();
+                r.textColor = QRgb(p.get<quint32>());
+                r.backColor = QRgb(p.get<quint32>());
+                if (r.isEmpty())
+                    throw Damaged{};
+                sh.cellRef(col, int(row)).rules = r;
+            }
+        }
+        tag = p.get<quint32>();
+    }
+    if (tag != PayloadEnd || !p.atEnd())
         throw Damaged{};
     return wb;
 }
@@ -465,7 +592,8 @@ QString displayName(const QString& name) { return name.isEmpty() ? QStringLitera
 
 QByteArray TableFileWriter::encode(const Workbook& wb, const QString& password)
 {
-    return seal(payloadOf(wb), password);
+    // Files without charts or cell rules stay format 1, so that older programs still open them.
+    return seal(payloadOf(wb), password, needsVersion2(wb) ? 2 : 1);
 }
 
 QByteArray TableFileWriter::payload(const Workbook& wb)
@@ -473,7 +601,7 @@ QByteArray TableFileWriter::payload(const Workbook& wb)
     return payloadOf(wb);
 }
 
-QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& password)
+QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& password, quint16 version)
 {
     // zlib level 1: a quarter of the time of the default level for a fifth more bytes on typical forms.
     QByteArray stored = qCompress(payload, 1);
@@ -485,7 +613,7 @@ QByteArray TableFileWriter::seal(const QByteArray& payload, const QString& passw
     QByteArray out(HeaderSize, '\0');
     char* h = out.data();
     std::memcpy(h, Magic, 8);
-    qToLittleEndian(TableFileVersion, h + 8);
+    qToLittleEndian(version, h + 8);
     qToLittleEndian(quint16(0), h + 10);
     std::memcpy(h + 12, salt.constData(), SaltSize);
     std::memcpy(h + 12 + SaltSize, verifierOf(key).constData(), HashSize);
@@ -589,7 +717,7 @@ bool TableFileReader::decode(const QByteArray& bytes, const QString& password, W
     if (quint32(payload.size()) != payloadSize)
         return damaged();
     try {
-        out = parsePayload(payload);
+        out = parsePayload(payload, version);
     } catch (const Damaged&) {
         return damaged();
     }

@@ -19,7 +19,12 @@
 
 namespace cell {
 
-constexpr quint16 TableFileVersion = 1;
+// Format 1: the workbook; format 2 adds charts and the display / colour formulas of cells (written only when a
+// workbook has them). The reader takes both.
+constexpr quint16 TableFileVersion = 2;
+
+// Whether `wb` needs format 2.
+bool needsVersion2(const Workbook& wb);
 
 class TableFileReader {
 public:
@@ -41,7 +46,7 @@ public:
     // The two layers of encode: the workbook as payload bytes, and the payload sealed into a file (compressed,
     // scrambled, checked). Apart they let tests hand the reader payloads that pass every check of the file layer.
     static QByteArray payload(const Workbook& wb);
-    static QByteArray seal(const QByteArray& payload, const QString& password);
+    static QByteArray seal(const QByteArray& payload, const QString& password, quint16 version = TableFileVersion);
     QString errorString() const { return m_error; }
 
 private:

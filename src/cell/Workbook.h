@@ -64,6 +64,9 @@ constexpr int VAlignMask = 0x38;
 // Number types: 0 general, 1 number, 2 currency, 3 date, 4 time, 5 percent.
 enum NumType { NumGeneral = 0, NumNumber = 1, NumCurrency = 2, NumDate = 3, NumTime = 4, NumPercent = 5 };
 
+// The most digits after the point a number format shows.
+constexpr int MaxDecimals = 30;
+
 struct CellFormat {
     int font = 0;            // index into Workbook::fonts
     int fontSize = 10;       // points
@@ -84,6 +87,26 @@ struct CellFormat {
     bool operator==(const CellFormat&) const = default;
 };
 
+// The display and colour formulas of a cell, evaluated live by the control after every change: while a display
+// formula is set the cell shows its result (the value stays what it is); while the colour formula is true the
+// cell takes the rule's colours.
+struct CellRules {
+    QString showFormula;     // without '='; empty = none
+    QString colorFormula;    // a condition without '='; empty = none
+    QRgb textColor = 0;      // alpha 0 = leave the text colour
+    QRgb backColor = 0;      // alpha 0 = leave the background
+    bool isEmpty() const { return showFormula.isEmpty() && colorFormula.isEmpty(); }
+    bool operator==(const CellRules&) const = default;
+};
+
+// What the rules of a cell give at present (not saved; the control recalculates it).
+struct RuleResult {
+    bool showsText = false;
+    QString text;
+    QRgb textColor = 0, backColor = 0;   // alpha 0 = unchanged
+    bool operator==(const RuleResult&) const = default;
+};
+
 struct Cell {
     Value value;             // the typed value, or the calculated result of the formula
     QString formula;         // formula text without a leading '=', empty when none
@@ -91,6 +114,7 @@ struct Cell {
     QString dropdown;        // items each followed by '\n'; empty = no list
     int dropdownKind = 0;    // 2 = pick from the list
     QString hyperlink;       // target URL or "#Sheet!A1"; empty = none
+    CellRules rules;
     bool isBlank() const     // no content (format may still be set)
     {
         return std::holds_alternative<Empty>(value) && formula.isEmpty();
@@ -100,6 +124,20 @@ struct Cell {
 struct Picture {
     Range anchor;            // the cells it covers (drawn scaled into them)
     QByteArray data;         // PNG or JPEG bytes as given
+};
+
+// A chart drawn by the engine from a block of cells, over the cells of its anchor. It reads the cells whenever it
+// is drawn, so it follows every change of the data; it is saved with the sheet and printed.
+enum class ChartType : quint8 { Bar = 0, Line = 1, Pie = 2 };
+
+struct Chart {
+    ChartType type = ChartType::Bar;
+    Range data;                    // the cells it shows
+    bool seriesInRows = false;     // each row of the data is a series (else each column)
+    bool labelsInFirst = true;     // the first row and column of the data hold the category and series names
+    QString title;
+    Range anchor;                  // the cells it covers
+    bool operator==(const Chart&) const = default;
 };
 
 struct PageSetup {
@@ -124,7 +162,9 @@ struct Sheet {
     QHash<quint32, Cell> cells;      // key(col,row); absent = blank with default format
     QList<Range> merges;
     QList<Picture> pictures;
+    QList<Chart> charts;
     QByteArray backgroundPicture;
+    QHash<quint32, RuleResult> ruleResults;   // key(col,row) -> the current result of that cell's rules
     int curCol = 1, curRow = 1;
     Range selection{1, 1, 1, 1};
     int fixedCols = 0, fixedRows = 0;     // last fixed index; 0 = none

@@ -5,6 +5,8 @@
 #include "cell/BlankTableFile.h"
 #include "cell/CellControl.h"
 #include "cell/PdfExport.h"
+#include "cell/excel/ExcelExport.h"
+#include "cell/excel/ExcelImport.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -197,6 +199,49 @@ int cellPdf(CliContext& ctx)
     return 0;
 }
 
+// Reads IN (xlsx, xls, ods, csv) into the table file OUT.cll: a new file, or the sheets of an existing one
+// replaced by / added to. The table file is written only when the whole import succeeded.
+int cellImportExcel(CliContext& ctx)
+{
+    const QString in = ctx.arg(0, "IN");
+    const QString out = ctx.arg(1, "OUT.cll");
+    const QString mode = ctx.value(QStringLiteral("sheets")).isEmpty() ? QStringLiteral("replace")
+                                                                        : ctx.value(QStringLiteral("sheets"));
+    if (mode != QLatin1String("replace") && mode != QLatin1String("append"))
+        throw QuelmarError(QStringLiteral("--sheets 只能是 replace 或 append。"));
+    cell::excel::ImportReport report;
+    const cell::Workbook imported = cell::excel::importFile(in, &report);
+    CellControl control;
+    if (QFileInfo::exists(out))
+        openTable(control, out);
+    control.insertWorkbookSheets(imported, mode == QLatin1String("replace"));
+    if (control.SaveFile(out, 0) != 1)
+        throw QuelmarError(control.errorString());
+    const QString note = cell::excel::importNote(report);
+    if (ctx.opt.json)
+        ctx.printJson(QJsonObject{{QStringLiteral("file"), out},
+                                  {QStringLiteral("sheets"), report.sheets},
+                                  {QStringLiteral("cells"), report.cells},
+                                  {QStringLiteral("formulas"), report.formulas},
+                                  {QStringLiteral("formulasAsValues"), report.formulasAsValues},
+                                  {QStringLiteral("clipped"), report.clipped},
+                                  {QStringLiteral("note"), note}});
+    else
+        ctx.print(note);
+    return 0;
+}
+
+int cellExportExcel(CliContext& ctx)
+{
+    CellControl control;
+    openTable(control, ctx.arg(0, "FILE"));
+    const QString out = ctx.arg(1, "OUT.xlsx");
+    cell::excel::exportXlsx(control.workbook(), out);
+    if (ctx.opt.json)
+        ctx.printJson(QJsonObject{{QStringLiteral("xlsx"), out}});
+    return 0;
+}
+
 CliCommand command(const char* name, const char* usage, const char* summary, int args,
                    std::function<int(CliContext&)> run)
 {
@@ -216,6 +261,14 @@ const CliRegistrar regFormula(command("cell formula", "FILE REF TEXT", "设置�
 const CliRegistrar regSize(command("cell size", "FILE COLS ROWS", "设置当前表页的数据列数和行数并保存", 3, cellSize));
 const CliRegistrar regGet(command("cell get", "FILE REF", "显示单元格的文字（--json：ref, text, value, formula）", 2, cellGet));
 const CliRegistrar regDump(command("cell dump", "FILE", "列出当前表页所有非空单元格", 1, cellDump));
+const CliRegistrar regImportExcel([] {
+    CliCommand c = command("cell import-excel", "IN OUT.cll [--sheets replace|append]",
+                           "把 Excel / OpenDocument / CSV 文件导入表格文件（替换或追加表页）", 2, cellImportExcel);
+    c.valueOptions << QStringLiteral("sheets");
+    return c;
+}());
+const CliRegistrar regExportExcel(command("cell export-excel", "FILE OUT.xlsx", "把表格文件导出为 Excel 工作簿（.xlsx）", 2,
+                                          cellExportExcel));
 const CliRegistrar regPdf(command("cell pdf", "FILE OUT.pdf", "把当前表页打印到 PDF 文件", 2, cellPdf));
 
 } // namespace

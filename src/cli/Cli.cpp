@@ -1,5 +1,8 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "Version.h"
+#include "store/AppPaths.h"
+#include "store/UserFolder.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -115,14 +118,123 @@ QList<const CliCommand*> CliRegistry::all() const
 
 namespace {
 
+// The options every command takes (parsed in parseArguments below); --help and the manual page list them.
+struct GlobalOption {
+    const char* name;
+    const char* value;   // empty: a flag
+    const char* text;
+};
+const GlobalOption kGlobalOptions[] = {
+    {"dir", "程序目录",
+     "程序目录（数据库与表格文件所在的文件夹）。默认：环境变量 QUELMAR_DIR；否则当前文件夹，当它是程序目录时；"
+     "否则用户的程序目录（桌面程序创建或打开时记住的那个，默认 ~/Quelmar）。"},
+    {"db", "postgresql://用户@主机:端口/数据库", "数据库服务器（多人合用），代替程序目录所指的数据库。"},
+    {"user", "用户名", "登录的用户。默认：环境变量 QUELMAR_USER，否则 Admin。"},
+    {"password", "口令", "登录口令。默认：环境变量 QUELMAR_PASSWORD，否则为空。"},
+    {"json", "", "以 JSON 格式输出结果。"},
+    {"yes", "", "对所有提问回答“是”。"},
+    {"help", "", "显示命令列表。"},
+};
+
 QString helpText()
 {
     QString text = QStringLiteral(
         "用法: quelmar-cli [--dir 程序目录] [--db postgresql://用户@主机:端口/数据库] [--user 用户名] [--password 口令] "
-        "[--json] 命令 [参数...]\n\n命令:\n");
+        "[--json] 命令 [参数...]\n\n选项:\n");
+    for (const GlobalOption& o : kGlobalOptions) {
+        const QString value = QString::fromUtf8(o.value);
+        text += QStringLiteral("  --%1%2\n      %3\n")
+                    .arg(QString::fromUtf8(o.name), value.isEmpty() ? QString() : QLatin1Char(' ') + value,
+                         QString::fromUtf8(o.text));
+    }
+    text += QStringLiteral("\n命令:\n");
     for (const CliCommand* c : CliRegistry::instance().all())
         text += QStringLiteral("  %1 %2\n      %3\n").arg(c->name, c->usage, c->summary);
     return text;
+}
+
+// Text for roff: backslashes and minus signs escaped, a control character at the start of a line neutralised, and
+// a break point after each CJK character (roff breaks lines only at blanks, and Chinese has none).
+QString roff(const QString& text, bool breakCjk = true)
+{
+    // No break after an opening mark, nor before a closing one or a punctuation mark.
+    static const QString opening = QStringLiteral("（“‘《【〔");
+    static const QString closing = QStringLiteral("）”’》】〕，。；：！？、");
+    const auto isCjk = [](QChar ch) {
+        const char16_t u = ch.unicode();
+        return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFF00 && u <= 0xFFEF)
+               || opening.contains(ch) || closing.contains(ch);
+    };
+    QString out;
+    out.reserve(text.size() * 2);
+    bool lineStart = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (lineStart && (ch == QLatin1Char('.') || ch == QLatin1Char('\'')))
+            out += QLatin1String("\\&");
+        lineStart = ch == QLatin1Char('\n');
+        if (ch == QLatin1Char('\\'))
+            out += QLatin1String("\\e");
+        else if (ch == QLatin1Char('-'))
+            out += QLatin1String("\\-");
+        else
+            out += ch;
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (breakCjk && isCjk(ch) && !opening.contains(ch) && !next.isNull() && !closing.contains(next)
+            && !next.isSpace())
+            out += QLatin1String("\\:");
+    }
+    return out;
+}
+
+// The manual page quelmar-cli(1), made from the same option table and command registry as --help.
+QString manPageText()
+{
+    QString t;
+    t += QStringLiteral(".TH QUELMAR\\-CLI 1 \"\" \"Quelmar %1\" \"Quelmar\"\n").arg(QStringLiteral(QUELMAR_VERSION));
+    // Ragged right: lines of Chinese have no blanks to stretch.
+    t += QStringLiteral(".ad l\n.nh\n");
+    t += QStringLiteral(".SH NAME\nquelmar\\-cli \\- %1\n").arg(roff(QStringLiteral("Quelmar 公路工程施工资料管理系统的命令行工具"), false));
+    t += QStringLiteral(".SH SYNOPSIS\n.B quelmar\\-cli\n");
+    for (const GlobalOption& o : kGlobalOptions) {
+        const QString value = QString::fromUtf8(o.value);
+        if (QLatin1String(o.name) == QLatin1String("help"))
+            continue;
+        t += value.isEmpty() ? QStringLiteral("[\\fB\\-\\-%1\\fR]\n").arg(roff(QString::fromUtf8(o.name)))
+                             : QStringLiteral("[\\fB\\-\\-%1\\fR \\fI%2\\fR]\n")
+                                   .arg(roff(QString::fromUtf8(o.name)), roff(value));
+    }
+    t += QStringLiteral("\\fI%1\\fR [\\fI%2\\fR...]\n.br\n.B quelmar\\-cli \\-\\-help\n")
+             .arg(roff(QStringLiteral("命令")), roff(QStringLiteral("参数")));
+    t += QStringLiteral(".SH DESCRIPTION\n%1\n.PP\n%2\n")
+             .arg(roff(QStringLiteral("quelmar-cli 在没有图形界面时使用桌面程序 quelmar 的同一个程序目录：创建程序目录、"
+                                      "查看和修改模板库、工程库和档案库的树、新建工程、填写和打印表格、管理用户。"
+                                      "它和桌面程序遵守同样的登录规则，两者可以同时使用同一个程序目录。")),
+                  roff(QStringLiteral("quelmar-cli init DIR --sample 创建带示例模板的新程序目录；"
+                                      "其他命令都在一个已有的程序目录上工作，并以 --user 指定的用户登录。")));
+    t += QStringLiteral(".SH OPTIONS\n");
+    for (const GlobalOption& o : kGlobalOptions) {
+        const QString value = QString::fromUtf8(o.value);
+        t += QStringLiteral(".TP\n\\fB\\-\\-%1\\fR%2\n%3\n")
+                 .arg(roff(QString::fromUtf8(o.name)),
+                      value.isEmpty() ? QString() : QStringLiteral(" \\fI%1\\fR").arg(roff(value)),
+                      roff(QString::fromUtf8(o.text)));
+    }
+    t += QStringLiteral(".SH COMMANDS\n");
+    for (const CliCommand* c : CliRegistry::instance().all())
+        t += QStringLiteral(".TP\n\\fB%1\\fR %2\n%3\n").arg(roff(c->name), roff(c->usage), roff(c->summary));
+    t += QStringLiteral(".SH ENVIRONMENT\n.TP\n.B QUELMAR_DIR\n%1\n.TP\n.B QUELMAR_USER\n%2\n.TP\n.B QUELMAR_PASSWORD\n%3\n")
+             .arg(roff(QStringLiteral("程序目录，代替 --dir 的默认值。")), roff(QStringLiteral("登录的用户名。")),
+                  roff(QStringLiteral("登录口令。")));
+    t += QStringLiteral(".SH EXIT STATUS\n.TP\n.B 0\n%1\n.TP\n.B 1\n%2\n.TP\n.B 2\n%3\n")
+             .arg(roff(QStringLiteral("成功。")), roff(QStringLiteral("操作失败；错误信息在标准错误输出上。")),
+                  roff(QStringLiteral("命令行用法错误。")));
+    t += QStringLiteral(".SH FILES\n.TP\n.I ~/Quelmar\n%1\n.TP\n.I ~/.config/quelmar/quelmar.conf\n%2\n.TP\n.I /usr/share/quelmar/skel\n%3\n")
+             .arg(roff(QStringLiteral("用户的程序目录的默认位置：系统数据库 vesk.mdb、模板库和工程库的表格文件。")),
+                  roff(QStringLiteral("记住用户的程序目录在别处时的位置。")),
+                  roff(QStringLiteral("桌面程序首次启动时复制的新程序目录（带示例模板）。")));
+    t += QStringLiteral(".SH SEE ALSO\n.BR quelmar (1)\n");
+    return t;
 }
 
 // Splits the global options, the command words and the command's own options. Options may stand anywhere; an
@@ -212,6 +324,12 @@ void parseArguments(const QStringList& arguments, CliContext& ctx, const CliComm
 int runCli(const QStringList& arguments)
 {
     CliContext ctx;
+    // Hidden: the manual page, which the build makes from this program itself.
+    if (arguments == QStringList{QStringLiteral("--manpage")}) {
+        ctx.out << manPageText();
+        ctx.out.flush();
+        return 0;
+    }
     const CliCommand* command = nullptr;
     try {
         parseArguments(arguments, ctx, command);
@@ -222,7 +340,7 @@ int runCli(const QStringList& arguments)
         ctx.prompter.defaultYes = ctx.opt.yes;
         ctx.prompter.echoProgress = true;
         if (ctx.opt.dir.isEmpty())
-            ctx.opt.dir = QDir::currentPath();
+            ctx.opt.dir = HasProgramDatabase(QDir::currentPath()) ? QDir::currentPath() : UserProgramFolder();
         if (command->needsLogin)
             ctx.session();
         return command->run(ctx);

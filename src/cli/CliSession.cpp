@@ -3,8 +3,19 @@
 #include "store/DataPool.h"
 #include "store/WriteUnit.h"
 
+#include <QDir>
+
 CliSession::CliSession(CliContext& ctx) : m_ctx(ctx)
 {
+    // No program folder there at all: say how to make one or name another.
+    if (ctx.opt.db.isEmpty() && !HasProgramDatabase(ctx.opt.dir)) {
+        const QString dir = QDir::toNativeSeparators(QDir::cleanPath(QDir(ctx.opt.dir).absolutePath()));
+        throw QuelmarError(QStringLiteral("系统数据库文件不存在？\n"
+                                          "“%1”不是程序目录（其中没有系统数据库 vesk.mdb）。\n"
+                                          "新建程序目录：quelmar-cli init %1 --sample（或启动桌面程序 quelmar，它会提议创建）。\n"
+                                          "使用已有的程序目录：--dir 目录，或环境变量 QUELMAR_DIR。")
+                               .arg(dir));
+    }
     m_paths = CheckInstallation(ctx.opt.dir, !ctx.opt.db.isEmpty());
     m_dm = std::make_unique<TDataPoolDM>(ProgramDatabase(m_paths, ctx.opt.db));
     RecoverInterruptedWork(*m_dm, m_paths);

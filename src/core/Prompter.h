@@ -24,6 +24,10 @@ public:
     virtual QString chooseOpenFile(const QString& caption, const QString& filter, const QString& dir) = 0;
     virtual QString chooseSaveFile(const QString& caption, const QString& filter, const QString& proposal) = 0;
     virtual QString chooseFolder(const QString& caption, const QString& dir) = 0;
+    // A save dialog with a default extension (".gc", with its dot), added to a chosen name that has none. By
+    // default chooseSaveFile, then the extension added.
+    virtual QString chooseSaveFileWithExt(const QString& caption, const QString& filter, const QString& proposal,
+                                          const QString& defaultExt);
     // Text of the first status-bar panel (progress of long operations); the GUI repaints at once.
     virtual void status(const QString& text) = 0;
     // Hourglass on / off. Use BusyCursor rather than calling this directly.

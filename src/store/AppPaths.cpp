@@ -1,6 +1,7 @@
 #include "store/AppPaths.h"
 #include "core/QuelmarError.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -64,4 +65,28 @@ AppPaths CheckInstallation(const QString& dir, bool databaseElsewhere)
     if (!isFile(p.ReadmeFile))
         throw QuelmarError(QStringLiteral("“%1 ”文件不存在！").arg(p.ReadmeFile));
     return p;
+}
+
+bool HasProgramDatabase(const QString& dir)
+{
+    const AppPaths p = AppPaths::forDir(dir);
+    return QFileInfo(p.DatabaseFile).isFile() || QFileInfo(p.ServerFile).isFile();
+}
+
+QString InstalledDataDir()
+{
+    const QString named = qEnvironmentVariable("QUELMAR_DATA_DIR");
+    if (!named.isEmpty())
+        return QFileInfo(named).isDir() ? withSeparator(QDir::cleanPath(QDir(named).absolutePath())) : QString();
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quelmar");
+    return QFileInfo(beside).isDir() ? withSeparator(QDir::cleanPath(beside)) : QString();
+}
+
+QString InstalledSkeletonFolder()
+{
+    const QString data = InstalledDataDir();
+    if (data.isEmpty())
+        return QString();
+    const QString skeleton = data + QStringLiteral("skel/");
+    return QFileInfo(skeleton + QStringLiteral("vesk.mdb")).isFile() ? skeleton : QString();
 }

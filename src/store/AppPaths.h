@@ -28,3 +28,14 @@ struct AppPaths {
 // file, the blank package file, Temp and the readme. The first missing item fails with its message. Returns the
 // paths. The desktop program and the CLI both run it before they open the database.
 AppPaths CheckInstallation(const QString& dir, bool databaseElsewhere = false);
+
+// Whether `dir` holds a program folder's database: "vesk.mdb", or in team mode "server.ini".
+bool HasProgramDatabase(const QString& dir);
+
+// The program's shared data folder, what every new program folder is made from: "skel/" there is a complete program
+// folder with the sample template (made when the program is built). Installed it is <prefix>/share/quelmar beside
+// <prefix>/bin; in the build tree build/share/quelmar beside build/src (and build/tests); $QUELMAR_DATA_DIR names
+// another. Empty when there is none.
+QString InstalledDataDir();
+// InstalledDataDir() + "skel/" when it holds a program folder, else empty.
+QString InstalledSkeletonFolder();

@@ -38,7 +38,7 @@ public:
 class TDataPoolDM {
 public:
     // The version of the schema this program writes; older databases are migrated when opened.
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     // Opens the main database (each instance on a connection of its own). Fails with the engine's message when the
     // file is missing or is not a database of this system.
@@ -157,8 +157,21 @@ public:
     void WritePackageNodes(const QString& path, int handle, const ChangeLog& nodes);
     PackageContents ReadPackage(const QString& path);
 
+    // --- backup ---
+    // Copies the whole SQLite database, as this connection sees it now, to a new file at `path` with SQLite's
+    // online backup (consistent even while other programs read it). Refused in team mode.
+    void BackupDatabaseTo(const QString& path);
+
     // The key column of a table of the main or package database ("ItemID" for the node tables).
     static QString keyColumnOf(const QString& table);
+
+    // --- table locks (a form open in a designer; store/TableLock) ---
+    // Takes the lock of the table file `fileKey` (its path in the program folder) for `user` and returns an empty
+    // string, or returns the name of the user whose living designer holds it. A holder is living while its
+    // connection to the server lasts (team mode), or while its process runs on this machine (a database file); a
+    // lock row of a holder that is gone is taken over.
+    QString AcquireTableLock(const QString& fileKey, const QString& user);
+    void ReleaseTableLock(const QString& fileKey);
 
     // The work journal's commit marks (a row per unit that wrote files, inside its transaction).
     void InsertWorkMark(const QString& token);
@@ -208,8 +221,10 @@ private:
     int runWrite(const QString& sql, const QVariantList& params);
     int scalarInt(const QString& sql, const QVariantList& params = {});
     DataPacket fetch(const QString& table, const QString& sql, const QVariantList& params = {});
+    DataPacket fetchOwnedRows(const QString& table, const QString& userName);
     void apply(const QString& table, const ChangeLog& log, const Hook& hook = {});
     void writeChange(const QString& table, const QString& key, const QStringList& columns, const RowChange& c);
+    void writeInserts(const QString& table, const QStringList& columns, const QList<RowChange>& rows);
 
     void mobanAfterUpdateRecord(const RowChange& change, const QStringList& columns);
     void ziLiaoAfterUpdateRecord(const RowChange& change, const QStringList& columns);

@@ -106,6 +106,12 @@ QStringList stepV2(DatabaseLocation::Engine engine)
     return sql;
 }
 
+QStringList stepV3()
+{
+    return {QStringLiteral("CREATE TABLE TableLock (FileKey VARCHAR(255) PRIMARY KEY, Holder VARCHAR(50), "
+                           "Host VARCHAR(255), Pid INTEGER, Since VARCHAR(30))")};
+}
+
 // The first version's folded names: the first of names that differ only in letter case keeps it.
 QString stepV2FillFold()
 {
@@ -190,7 +196,7 @@ QStringList mainTableNames()
 {
     static const QRegularExpression create(QStringLiteral("^CREATE TABLE (\\w+) "));
     QStringList names;
-    for (const QString& sql : mainTablesV1() + stepV2(DatabaseLocation::Engine::Sqlite))
+    for (const QString& sql : mainTablesV1() + stepV2(DatabaseLocation::Engine::Sqlite) + stepV3())
         if (const QRegularExpressionMatch m = create.match(sql); m.hasMatch())
             names << m.captured(1);
     return names;

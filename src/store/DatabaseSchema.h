@@ -13,6 +13,8 @@ QStringList mainTablesV1();
 // The step from version 1 to 2, and the statement that fills the new folded names of an older database.
 QStringList stepV2(DatabaseLocation::Engine engine);
 QString stepV2FillFold();
+// The step from version 2 to 3: the lock rows of table files open in a designer (store/TableLock).
+QStringList stepV3();
 // The start-up rows of a new database: library roots, recycle bins, the user Admin with his rows, the last user.
 QStringList mainSeed();
 // A package database: bs, hi, TreeHandle.

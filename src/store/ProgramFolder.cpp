@@ -6,7 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -88,4 +93,110 @@ AppPaths CreateProgramFolder(const QString& dir, const DatabaseLocation& server)
     TDataPoolDM::CreateServerDatabase(server);
     server.writeServerFile(p.ServerFile);
     return p;
+}
+
+namespace {
+
+// The folders that must be made, outermost first, so that `path` exists.
+QStringList missingFolders(const QString& path)
+{
+    QStringList missing;
+    QString p = QDir::cleanPath(path);
+    while (!QFileInfo::exists(p)) {
+        missing.prepend(p);
+        const QString up = QFileInfo(p).absolutePath();
+        if (up == p)
+            break;
+        p = up;
+    }
+    return missing;
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    const QDir source(from);
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& e : entries) {
+        const QString name = e.fileName();
+        const QString target = to + QLatin1Char('/') + name;
+        if (e.isSymLink())
+            continue;
+        if (e.isDir()) {
+            if (name.compare(QLatin1String("Journal"), Qt::CaseInsensitive) == 0)
+                continue;
+            makeFolder(target);
+            copyTree(e.filePath(), target);
+            continue;
+        }
+        if (name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm"))
+            || name.endsWith(QLatin1String("-journal")))
+            continue;
+        if (!QFile::copy(e.filePath(), target))
+            throw QuelmarError(QStringLiteral("复制文件“%1”出错！").arg(QDir::toNativeSeparators(e.filePath())));
+        // Installed models are read-only for the user; his copy is his own.
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                                          | QFile::ReadGroup | QFile::ReadOther);
+    }
+}
+
+} // namespace
+
+AppPaths BuildProgramFolder(const QString& dir, const std::function<void(const QString& folder)>& fill)
+{
+    const QString target = QDir::cleanPath(QDir(dir).absolutePath());
+    const QString shown = QDir::toNativeSeparators(target);
+    const QFileInfo info(target);
+    if (info.exists()) {
+        if (!info.isDir() || !QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            throw QuelmarError(QStringLiteral("“%1”已经存在，而且不是空文件夹。请选择另一个位置。").arg(shown));
+    }
+    const QString parent = info.absolutePath();
+    const QStringList madeParents = missingFolders(parent);
+    QString work;
+    const auto undo = [&] {
+        if (!work.isEmpty())
+            QDir(work).removeRecursively();
+        for (auto it = madeParents.crbegin(); it != madeParents.crend(); ++it)
+            QDir().rmdir(*it);
+    };
+    try {
+        for (const QString& p : madeParents)
+            makeFolder(p);
+        // The folder is made under a hidden name of its own beside the target, so that nothing half-made ever
+        // stands where a program folder is looked for.
+        for (int attempt = 0; work.isEmpty(); ++attempt) {
+            const QString candidate = parent + QStringLiteral("/.%1.new-%2").arg(info.fileName()).arg(
+                                                   QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+            if (QDir().mkdir(candidate))
+                work = candidate;
+            else if (attempt > 16)
+                throw QuelmarError(QStringLiteral("“%1”目录创建失败！").arg(QDir::toNativeSeparators(parent)));
+        }
+        fill(work);
+        // rename() replaces an empty folder, and refuses one that is not empty (someone was quicker).
+        if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0)
+            throw QuelmarError(QStringLiteral("无法创建程序目录“%1”：%2").arg(shown, QString::fromLocal8Bit(std::strerror(errno))));
+        work.clear();
+    } catch (...) {
+        undo();
+        throw;
+    }
+    return AppPaths::forDir(target);
+}
+
+AppPaths CopyProgramFolder(const QString& skeleton, const QString& dir)
+{
+    const AppPaths model = AppPaths::forDir(skeleton);
+    if (!QFileInfo(model.DatabaseFile).isFile())
+        throw QuelmarError(QStringLiteral("“%1”中没有新程序目录的系统数据库 vesk.mdb。").arg(
+            QDir::toNativeSeparators(model.AppDir)));
+    return BuildProgramFolder(dir, [&](const QString& folder) {
+        copyTree(model.AppDir, folder);
+        const AppPaths p = AppPaths::forDir(folder);
+        makeFolder(p.ProTablesDir);
+        makeFolder(p.SysTablesDir);
+        makeFolder(p.TempDir);
+        CheckInstallation(folder);
+    });
 }

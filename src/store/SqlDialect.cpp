@@ -194,6 +194,25 @@ public:
     }
 
     QStringList beginWrite() const override { return {QStringLiteral("BEGIN"), kLockStatement}; }
+
+    // Table locks: session advisory locks of their own class, keyed by the schema and the file.
+    bool hasSessionLocks() const override { return true; }
+    bool trySessionLock(QSqlDatabase& db, const QString& key) const override
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(1364541518, hashtext(current_schema() || '/' || ?))"));
+        q.addBindValue(key);
+        if (!q.exec() || !q.next())
+            throw QuelmarError(message(q.lastError()));
+        return q.value(0).toBool();
+    }
+    void releaseSessionLock(QSqlDatabase& db, const QString& key) const override
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT pg_advisory_unlock(1364541518, hashtext(current_schema() || '/' || ?))"));
+        q.addBindValue(key);
+        q.exec();   // a connection that is gone took its locks with it
+    }
     QString busyTimeout(int ms) const override { return QStringLiteral("SET lock_timeout = %1").arg(ms); }
 
     static QString state(const QSqlError& e) { return e.nativeErrorCode().trimmed().toUpper(); }

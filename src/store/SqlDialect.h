@@ -40,6 +40,13 @@ public:
     // What the user reads: what happened and what to do, the engine's words after it.
     virtual QString message(const QSqlError& error) const = 0;
 
+    // A lock that lasts as long as this connection, taken without waiting: false when another connection holds
+    // it. An engine without such locks (a database file, one connection per program) has none to give: it says
+    // so through hasSessionLocks() and holders are told apart by their process instead.
+    virtual bool hasSessionLocks() const { return false; }
+    virtual bool trySessionLock(QSqlDatabase&, const QString&) const { return true; }
+    virtual void releaseSessionLock(QSqlDatabase&, const QString&) const {}
+
     // The statement as the engine runs it (on the server lower() is the program's folding function).
     virtual QString statement(const QString& sql) const { return sql; }
     // The value as the engine wants it bound for the table's column.

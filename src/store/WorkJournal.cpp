@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -42,6 +43,15 @@ QString absoluteIn(const QString& programFolder, const QString& path)
 bool lockFile(QFile& f)
 {
     return ::flock(f.handle(), LOCK_EX | LOCK_NB) == 0;
+}
+
+// Whether the open file is still the one under its name: another program's recovery may have taken a journal
+// that was just being started for a leftover and removed it between our open and our lock.
+bool stillAtPath(const QFile& f, const QString& path)
+{
+    struct stat open {}, named {};
+    return ::fstat(f.handle(), &open) == 0 && ::stat(QFile::encodeName(path).constData(), &named) == 0
+        && open.st_ino == named.st_ino && open.st_dev == named.st_dev;
 }
 
 // Undoes an operation whose rows were not committed, last step first.
@@ -109,16 +119,23 @@ QString WorkJournal::start()
     const QString folder = FolderOf(m_programFolder);
     if (!QDir().mkpath(folder))
         throw QuelmarError(QStringLiteral("无法建立操作日志文件夹“%1”。").arg(QDir::toNativeSeparators(folder)));
-    m_token = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QString temp = QDir(folder).filePath(m_token + QStringLiteral(".part"));
-    m_path = QDir(folder).filePath(m_token + kSuffix);
-    m_file.setFileName(temp);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !lockFile(m_file)
-        || m_file.write(kMagic + "\ntoken " + m_token.toLatin1() + '\n') < 0 || !m_file.flush()
-        || !QFile::rename(temp, m_path)) {
-        m_file.close();
-        QFile::remove(temp);
-        throw QuelmarError(QStringLiteral("无法写入操作日志“%1”。").arg(QDir::toNativeSeparators(m_path)));
+    for (int attempt = 0;; ++attempt) {
+        m_token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString temp = QDir(folder).filePath(m_token + QStringLiteral(".part"));
+        m_path = QDir(folder).filePath(m_token + kSuffix);
+        m_file.setFileName(temp);
+        const bool opened = m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && lockFile(m_file);
+        if (opened && !stillAtPath(m_file, temp) && attempt < 3) {
+            m_file.close();   // taken for a leftover by another program's recovery: start afresh
+            continue;
+        }
+        if (!opened || m_file.write(kMagic + "\ntoken " + m_token.toLatin1() + '\n') < 0 || !m_file.flush()
+            || !QFile::rename(temp, m_path)) {
+            m_file.close();
+            QFile::remove(temp);
+            throw QuelmarError(QStringLiteral("无法写入操作日志“%1”。").arg(QDir::toNativeSeparators(m_path)));
+        }
+        break;
     }
     return m_token;
 }
@@ -169,8 +186,11 @@ int WorkJournal::Recover(TDataPoolDM& dm, const QString& programFolder)
     const QStringList names = folder.entryList({QStringLiteral("*") + kSuffix, QStringLiteral("*.part")}, QDir::Files);
     for (const QString& name : names) {
         QFile f(folder.filePath(name));
-        if (!f.open(QIODevice::ReadWrite) || !lockFile(f))
+        // ExistingOnly: a journal its operation removed since the listing must not be made again, empty.
+        if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || !lockFile(f))
             continue;   // its operation is still running (or the file cannot be read: left alone)
+        if (!stillAtPath(f, f.fileName()))
+            continue;   // finished and removed by its operation while we waited for it
         if (name.endsWith(QStringLiteral(".part"))) {
             // Killed while starting: nothing was done yet.
             f.close();

@@ -52,6 +52,7 @@ private slots:
     void moveUpAndDown_data();
     void moveUpAndDown();
     void deleteBoxAsksBeforeRecycling();
+    void refreshShowsWhatOthersChanged();
 
 private:
     void openWindow();
@@ -444,6 +445,44 @@ void TestMainWindowNodes::deleteBoxAsksBeforeRecycling()
         QTest::keyClick(box, Qt::Key_Escape);
     });
     QVERIFY(!prompter.confirm(QStringLiteral("确认删除"), note));
+}
+
+
+// Another program changed the libraries: F5 shows it, with the open branches and the selection kept where the
+// nodes are still there.
+void TestMainWindowNodes::refreshShowsWhatOthersChanged()
+{
+    openWindow();
+    QTreeView* view = m_main->treeView(Library::ZiLiao);
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 7));
+    view->expand(node(Library::ZiLiao, 5));
+    QCOMPARE(m_main->miRefresh->shortcut(), QKeySequence(Qt::Key_F5));
+
+    // The other program: a new form under the sub-item, a renamed form, a form gone.
+    TDataPoolDM other(ProgramDatabase(m_folder->paths()));
+    RowSet rows;
+    rows.load(other.GetZiLiaoData(kAdmin));
+    rows.setValue(rows.find(6), QStringLiteral("Name"), QStringLiteral("K12+500 压实度"));
+    rows.remove(rows.find(8));
+    other.ApplyZiLiaoUpdates(kAdmin, rows.changeLog());
+    m_folder->addNode(Library::ZiLiao, nodeRec(6, 9, QStringLiteral("K15 压实度"), 5, 1, 5, QStringLiteral(".cll")), kAdmin, 3);
+    QVERIFY(!node(Library::ZiLiao, 9).isValid());
+
+    m_main->miRefresh->trigger();
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+    QVERIFY(node(Library::ZiLiao, 9).isValid());
+    QVERIFY(!node(Library::ZiLiao, 8).isValid());
+    QCOMPARE(node(Library::ZiLiao, 6).data().toString(), QStringLiteral("K12+500 压实度"));
+    QCOMPARE(tree(Library::ZiLiao).record(view->currentIndex()).ItemID, 7);
+    QVERIFY(view->isExpanded(node(Library::ZiLiao, 5)));
+
+    // A selected node that is gone leaves the library's root selected.
+    m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 9));
+    rows.load(other.GetZiLiaoData(kAdmin));
+    rows.remove(rows.find(9));
+    other.ApplyZiLiaoUpdates(kAdmin, rows.changeLog());
+    m_main->miRefresh->trigger();
+    QCOMPARE(view->currentIndex(), tree(Library::ZiLiao).index(0, 0));
 }
 
 QTEST_MAIN(TestMainWindowNodes)

@@ -261,7 +261,16 @@ void TestStartup::programFolder()
     QCOMPARE(QuelmarShell::programFolder(QStringLiteral("/data/app")), QStringLiteral("/data/app"));
     QCOMPARE(QuelmarShell::programFolder(QString()), QStringLiteral("/srv/quelmar"));
     qunsetenv("QUELMAR_DIR");
-    QCOMPARE(QuelmarShell::programFolder(QString()), QCoreApplication::applicationDirPath());
+    // Else the user's own folder (the executable's folder is no program folder here), which is offered to be made.
+    const QByteArray home = qgetenv("HOME");
+    QTemporaryDir user;
+    qputenv("HOME", user.path().toLocal8Bit());
+    bool named = true;
+    QCOMPARE(QuelmarShell::programFolder(QString(), &named), user.path() + QStringLiteral("/Quelmar"));
+    QVERIFY(!named);
+    QuelmarShell::programFolder(QStringLiteral("/data/app"), &named);
+    QVERIFY(named);
+    qputenv("HOME", home);
 }
 
 void TestStartup::versionWithoutWindow()

@@ -892,6 +892,73 @@ QString FormulaEngine::translateFormula(const QString& text, int dCol, int dRow)
     return (eq ? QStringLiteral("=") : QString()) + printFormula(*ast);
 }
 
+namespace {
+
+// References of the formula's own sheet wholly inside `block` turn with it (rows become columns, the block's
+// top-left lands on (toCol, toRow)); everything else keeps its cells.
+void applyTranspose(Node& n, const Range& block, int toCol, int toRow)
+{
+    if (n.kind == Node::Ref || n.kind == Node::Area) {
+        if (n.whole != 0 || n.sheetGiven)
+            return;
+        const RefPart& b = n.kind == Node::Area ? n.b : n.a;
+        const Range r{qMin(n.a.col, b.col), qMin(n.a.row, b.row), qMax(n.a.col, b.col), qMax(n.a.row, b.row)};
+        if (r.col1 < block.col1 || r.col2 > block.col2 || r.row1 < block.row1 || r.row2 > block.row2)
+            return;
+        auto turn = [&](RefPart& p) {
+            const RefPart o = p;
+            p.col = toCol + (o.row - block.row1);
+            p.row = toRow + (o.col - block.col1);
+            p.absCol = o.absRow;
+            p.absRow = o.absCol;
+        };
+        turn(n.a);
+        if (n.kind == Node::Area)
+            turn(n.b);
+        return;
+    }
+    for (auto& k : n.kids)
+        applyTranspose(*k, block, toCol, toRow);
+}
+
+} // namespace
+
+namespace {
+
+bool allKnown(const Node& n)
+{
+    if ((n.kind == Node::Func && !n.fn) || n.kind == Node::Name)
+        return false;
+    for (const auto& k : n.kids)
+        if (!allKnown(*k))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool FormulaEngine::knowsFormula(const QString& text)
+{
+    try {
+        const NodePtr ast = parseFormula(text);
+        return allKnown(*ast);
+    } catch (const QuelmarError&) {
+        return false;
+    }
+}
+
+QString FormulaEngine::transposeFormula(const QString& text, const Range& block, int toCol, int toRow)
+{
+    NodePtr ast;
+    try {
+        ast = parseFormula(text);
+    } catch (const QuelmarError&) {
+        return text;
+    }
+    applyTranspose(*ast, block, toCol, toRow);
+    return printFormula(*ast);
+}
+
 Value FormulaEngine::evaluate(const QString& text, int sheet, int col, int row)
 {
     NodePtr ast;

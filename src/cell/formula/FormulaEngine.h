@@ -48,8 +48,17 @@ struct FormulaEdit {
     QString oldText, newText;
 };
 
+// A function the engine knows: its name and how many arguments it takes (maxArgs -1: any number).
+struct FunctionInfo {
+    QString name;
+    int minArgs = 0, maxArgs = 0;
+};
+
 class FormulaEngine {
 public:
+    // Every function, by name.
+    static QList<FunctionInfo> functions();
+
     explicit FormulaEngine(Workbook& workbook);   // the engine starts empty: call rebuild() for a loaded workbook
     ~FormulaEngine();
     FormulaEngine(const FormulaEngine&) = delete;
@@ -110,6 +119,13 @@ public:
     // absolute parts ($A, $1) stay; a reference pushed off the sheet becomes #REF!. `text` may carry a leading
     // '=' (kept in the result). Text that does not parse is returned unchanged.
     static QString translateFormula(const QString& text, int dCol, int dRow);
+
+    // Whether `text` parses and uses only functions and names the engine knows.
+    static bool knowsFormula(const QString& text);
+
+    // The text of a formula (without '=') whose cells were transposed: references wholly inside `block` (on the
+    // formula's own sheet) turn with the block, whose top-left lands on (toCol, toRow); others keep their cells.
+    static QString transposeFormula(const QString& text, const Range& block, int toCol, int toRow);
 
     // Calculates `text` as if it stood in (sheet, col, row), without storing anything. A syntax error gives
     // ErrorValue::Name.

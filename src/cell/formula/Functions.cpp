@@ -4,7 +4,11 @@
 
 #include "cell/formula/FunctionSupport.h"
 
+#include "cell/formula/FormulaEngine.h"
+
 #include <QHash>
+
+#include <algorithm>
 
 namespace cell::formula {
 
@@ -19,6 +23,17 @@ const FnDef* findFunction(const QString& upperName)
         return t;
     }();
     return table.value(upperName, nullptr);
+}
+
+QList<FunctionInfo> FormulaEngine::functions()
+{
+    QList<FunctionInfo> out;
+    for (const auto family : {fn::mathsFunctions(), fn::statisticsFunctions(), fn::criteriaFunctions(),
+                              fn::logicFunctions(), fn::textFunctions(), fn::dateFunctions(), fn::lookupFunctions()})
+        for (const FnDef& f : family)
+            out << FunctionInfo{QString::fromLatin1(f.name), f.minArgs, f.maxArgs};
+    std::sort(out.begin(), out.end(), [](const FunctionInfo& a, const FunctionInfo& b) { return a.name < b.name; });
+    return out;
 }
 
 } // namespace cell::formula

@@ -400,6 +400,11 @@ void CellView::keyPressEvent(QKeyEvent* event)
     const Range sel = s->selection;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (event->key() == Qt::Key_Escape && m_control->formatPainterActive()) {
+        m_control->stopFormatPainter();
+        viewport()->unsetCursor();
+        return;
+    }
     if (event->matches(QKeySequence::Copy)) {
         m_control->CopyRange(sel.col1, sel.row1, sel.col2, sel.row2);
         return;
@@ -727,6 +732,13 @@ void CellView::mouseReleaseEvent(QMouseEvent* event)
                 m_control->setRowHeight(sheetIndex(), m_resizeIndex, size);
         }
         viewport()->update();
+    }
+    // The format painter gives its formats to the cells just selected.
+    if (drag == Drag::Cells && m_control && m_control->formatPainterActive() && !m_readOnly) {
+        if (const Sheet* s = sheet())
+            m_control->applyFormatPainter(s->selection);
+        if (!m_control->formatPainterActive())
+            viewport()->unsetCursor();
     }
     event->accept();
 }

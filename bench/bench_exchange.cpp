@@ -1,0 +1,252 @@
+// Exchange and backup speed:
+//   - export and import of a 1,000-node project (300 forms with table files) against a floor of `gcab -c -z -n`
+//     creating (and `gcab -x` extracting) the same files plus the same rows written in one SQLite transaction;
+//   - backup of an installation with 10,000 forms against `tar cf` of the same program folder.
+// Prints each time, the floor and their ratio (the goal: within 2x).
+
+#include "cell/CellControl.h"
+#include "core/ScriptedPrompter.h"
+#include "exchange/Backup.h"
+#include "exchange/Package.h"
+#include "projects/NewProject.h"
+#include "store/DataPool.h"
+#include "store/ProgramFolder.h"
+#include "trees/LibraryData.h"
+#include "users/Login.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kTemplateDir = 1;
+constexpr int kItems = 1000;
+constexpr int kForms = 300;
+constexpr int kBackupForms = 10000;
+
+void writeForm(const QString& path)
+{
+    cell::CellControl c;
+    c.ResetContent();
+    c.SetCols(13, 0);
+    c.SetRows(31, 0);
+    c.MergeCells(1, 1, 12, 1);
+    c.SetCellString(1, 1, 0, QStringLiteral("土方路基质量检验表"));
+    for (int r = 3; r <= 30; ++r)
+        for (int col = 1; col <= 3; ++col)
+            c.SetCellString(col, r, 0, QStringLiteral("检查项目 %1-%2").arg(r).arg(col));
+    c.DrawLine(1, 3, 12, 30, 0, 2, -1);
+    c.SaveFile(path, 0);
+}
+
+// A template of 1,000 items: 20 divisions, 100 categories, 300 sub-items with files, the rest sub-categories.
+void buildTemplate(TDataPoolDM& dm, const AppPaths& paths)
+{
+    QDir().mkpath(paths.MobanFolderPath(kTemplateDir));
+    const QString first = paths.MobanFolderPath(kTemplateDir) + QStringLiteral("1.cll");
+    writeForm(first);
+    for (int f = 2; f <= kForms; ++f)
+        QFile::copy(first, paths.MobanFolderPath(kTemplateDir) + QStringLiteral("%1.cll").arg(f));
+    QSqlDatabase db = dm.database();
+    db.transaction();
+    QSqlQuery node(db);
+    node.prepare(QStringLiteral("INSERT INTO Moban (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, "
+                                "Ext, FillMode) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery fill(db);
+    fill.prepare(QStringLiteral("INSERT INTO HeadingFillRange (ID, BeFilled1, Row1, Col1) VALUES (?, 1, '3', 'C')"));
+    int key = 2, items = 0;
+    const auto add = [&](int part, const QString& name, int type, int parent, int file) {
+        node.addBindValue(part);
+        node.addBindValue(key);
+        node.addBindValue(name);
+        node.addBindValue(type);
+        node.addBindValue(parent);
+        node.addBindValue(kTemplateDir);
+        node.addBindValue(file);
+        node.addBindValue(file ? QStringLiteral(".cll") : QString());
+        node.addBindValue(file ? 1000 + file : 0);
+        node.exec();
+        if (file) {
+            fill.addBindValue(1000 + file);
+            fill.exec();
+        }
+        ++items;
+        return key++;
+    };
+    const int root = add(1, QStringLiteral("大模板"), 9, 0, 0);
+    QList<int> categories;
+    for (int d = 0; d < 20; ++d) {
+        const int division = add(d, QStringLiteral("分部%1").arg(d), 3, root, 0);
+        for (int c = 0; c < 5; ++c)
+            categories << add(c, QStringLiteral("分类%1-%2").arg(d).arg(c), 4, division, 0);
+    }
+    int file = 1;
+    QList<int> children(categories.size(), 0);
+    for (int i = 0; i < categories.size(); ++i)
+        for (int n = 0; n < 3; ++n) {
+            const int f = file++;
+            add(children[i]++, QStringLiteral("分项%1").arg(f), 5, categories.at(i), f);
+        }
+    for (int i = 0; items < kItems; i = (i + 1) % int(categories.size()))
+        add(children[i]++, QStringLiteral("子分类%1").arg(items), 4, categories.at(i), 0);
+    db.commit();
+}
+
+double ms(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The rows of a package (or of an import) written in one transaction.
+void rowsInOneTransaction(const QString& dbPath, const QString& table, int base)
+{
+    const QString name = QStringLiteral("floor%1").arg(base);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath);
+        db.open();
+        db.transaction();
+        QSqlQuery node(db);
+        node.prepare(QStringLiteral("INSERT INTO %1 (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, Ext, "
+                                    "FillMode) VALUES (?, ?, ?, 4, ?, ?, ?, '.cll', ?)").arg(table));
+        QSqlQuery fill(db);
+        fill.prepare(QStringLiteral("INSERT INTO %1 (ID, BeFilled1, Row1, Col1) VALUES (?, 1, '3', 'C')")
+                         .arg(table == QLatin1String("bs") ? QStringLiteral("hi") : QStringLiteral("HeadingFillRange")));
+        for (int i = 0; i < kItems; ++i) {
+            node.addBindValue(i);
+            node.addBindValue(base + i);
+            node.addBindValue(QStringLiteral("条目%1").arg(i));
+            node.addBindValue(base + i / 10);
+            node.addBindValue(base);
+            node.addBindValue(i);
+            node.addBindValue(i < kForms ? base + i : 0);
+            node.exec();
+            if (i < kForms) {
+                fill.addBindValue(base + i);
+                fill.exec();
+            }
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir tmp;
+    const AppPaths paths = CreateProgramFolder(tmp.path() + QStringLiteral("/app"));
+    const QString work = tmp.path() + QStringLiteral("/work/");
+    QDir().mkpath(work);
+    TLoginInfo login{QStringLiteral("Admin"), 1};
+    ScriptedPrompter prompter;
+    double bestExport = 1e18, bestImport = 1e18, floorCreate = 1e18, floorExtract = 1e18;
+    {
+        TDataPoolDM dm(paths.DatabaseFile);
+        buildTemplate(dm, paths);
+        LibraryData ziLiao(Library::ZiLiao);
+        ziLiao.load(dm, login.opName);
+        NodeOpsContext ctx{ziLiao, dm, paths, login, prompter};
+        const QModelIndex project =
+            CreateProjectFromTemplate(ctx, QStringLiteral("工程"), WizardResultFor(dm, 2, QStringLiteral("工程"), {}));
+        const NodeRecord p = ziLiao.tree.record(project);
+        const QString folder = paths.ZiLiaoFolderPath(p.iDir);
+        QStringList files;
+        for (const QString& f : QDir(folder).entryList(QDir::Files))
+            files << folder + f;
+
+        for (int run = 0; run < 3; ++run) {
+            const QString pkg = work + QStringLiteral("p%1.gc").arg(run);
+            QElapsedTimer t;
+            t.start();
+            ExportSubtreeTo(ctx, project, pkg);
+            const double e = ms(t);
+            t.restart();
+            ImportPackageFrom(ctx, ziLiao.tree.index(0, 0), pkg);
+            const double i = ms(t);
+
+            // Floor of the export: the rows into a package database in one transaction, gcab creating the cabinet.
+            t.restart();
+            const QString db = work + QStringLiteral("S%1.mdb").arg(run);
+            QFile::copy(paths.BlankPackageFile, db);
+            rowsInOneTransaction(db, QStringLiteral("bs"), 100000 * (run + 1));
+            QProcess::execute(QStringLiteral("gcab"), QStringList{QStringLiteral("-c"), QStringLiteral("-z"),
+                                                                  QStringLiteral("-n"), work + QStringLiteral("f%1.cab").arg(run), db} + files);
+            const double fc = ms(t);
+            // Floor of the import: gcab extracting, the rows into the main database in one transaction.
+            t.restart();
+            const QString out = work + QStringLiteral("x%1").arg(run);
+            QDir().mkpath(out);
+            QProcess::execute(QStringLiteral("gcab"), {QStringLiteral("-x"), QStringLiteral("-C"), out,
+                                                       work + QStringLiteral("f%1.cab").arg(run)});
+            rowsInOneTransaction(paths.DatabaseFile, QStringLiteral("ZiLiao"), 1000000 * (run + 1));
+            const double fx = ms(t);
+            std::printf("run %d: export %.1f ms (gcab -c + rows %.1f ms), import %.1f ms (gcab -x + rows %.1f ms)\n",
+                        run + 1, e, fc, i, fx);
+            bestExport = std::min(bestExport, e);
+            bestImport = std::min(bestImport, i);
+            floorCreate = std::min(floorCreate, fc);
+            floorExtract = std::min(floorExtract, fx);
+        }
+    }
+    std::printf("project: %d nodes, %d forms with table files\n", kItems, kForms);
+    std::printf("export best %.1f ms, floor %.1f ms, ratio %.2fx\n", bestExport, floorCreate, bestExport / floorCreate);
+    std::printf("import best %.1f ms, floor %.1f ms, ratio %.2fx\n", bestImport, floorExtract, bestImport / floorExtract);
+
+    // Backup: an installation with 10,000 forms (one folder per 100, rows in the project library).
+    QTemporaryDir big;
+    const AppPaths bigPaths = CreateProgramFolder(big.path() + QStringLiteral("/app"));
+    {
+        TDataPoolDM dm(bigPaths.DatabaseFile);
+        const QString form = big.path() + QStringLiteral("/form.cll");
+        writeForm(form);
+        QSqlDatabase db = dm.database();
+        db.transaction();
+        QSqlQuery node(db);
+        node.prepare(QStringLiteral("INSERT INTO ZiLiao (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, "
+                                    "Ext, FillMode, UserID) VALUES (?, ?, ?, 6, 0, ?, ?, '.cll', ?, 'Admin')"));
+        for (int i = 0; i < kBackupForms; ++i) {
+            const int dir = 1 + i / 100, file = 1 + i % 100;
+            if (file == 1)
+                QDir().mkpath(bigPaths.ZiLiaoFolderPath(dir));
+            QFile::copy(form, bigPaths.ZiLiaoFolderPath(dir) + QStringLiteral("%1.cll").arg(file));
+            node.addBindValue(i);
+            node.addBindValue(10 + i);
+            node.addBindValue(QStringLiteral("表%1").arg(i));
+            node.addBindValue(dir);
+            node.addBindValue(file);
+            node.addBindValue(10 + i);
+            node.exec();
+        }
+        db.commit();
+        double best = 1e18, tarBest = 1e18;
+        for (int run = 0; run < 3; ++run) {
+            QElapsedTimer t;
+            t.start();
+            CreateBackup(dm, bigPaths, big.path() + QStringLiteral("/b%1.qmb").arg(run), prompter);
+            const double b = ms(t);
+            t.restart();
+            QProcess::execute(QStringLiteral("tar"), {QStringLiteral("cf"), big.path() + QStringLiteral("/t%1.tar").arg(run),
+                                                      QStringLiteral("-C"), bigPaths.AppDir, QStringLiteral(".")});
+            const double tr = ms(t);
+            std::printf("run %d: backup %.1f ms, tar %.1f ms\n", run + 1, b, tr);
+            best = std::min(best, b);
+            tarBest = std::min(tarBest, tr);
+        }
+        std::printf("installation: %d forms; backup best %.1f ms, tar best %.1f ms, ratio %.2fx\n", kBackupForms, best,
+                    tarBest, best / tarBest);
+    }
+    return 0;
+}

@@ -1,0 +1,20 @@
+# Makes the model program folder SKELETON with CLI (quelmar-cli init --sample): what every new program folder is
+# copied from. The work journals and the empty folders are left out (a copy makes the folders).
+file(REMOVE_RECURSE ${SKELETON})
+execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${CLI} init ${SKELETON} --sample
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  file(REMOVE_RECURSE ${SKELETON})
+  message(FATAL_ERROR "quelmar-cli init ${SKELETON} --sample failed (${status}):\n${out}${err}")
+endif()
+file(REMOVE_RECURSE ${SKELETON}/Journal)
+file(GLOB side ${SKELETON}/*-wal ${SKELETON}/*-shm ${SKELETON}/*-journal)
+if(side)
+  file(REMOVE ${side})
+endif()
+foreach(folder Temp ProTables SysTables)
+  file(GLOB content ${SKELETON}/${folder}/*)
+  if(NOT content)
+    file(REMOVE_RECURSE ${SKELETON}/${folder})
+  endif()
+endforeach()
