@@ -750,6 +750,55 @@ private slots:
         QCOMPARE(cellAt(c, 1, 1).format.fontStyle, 0);
     }
 
+    // An edit group is one step of the sheets before and after it: nested groups make one, a group that changed
+    // nothing none; the views hear of the group's cells once; an edit that throws inside still leaves one step
+    // that undoes what was done.
+    void editGroups()
+    {
+        CellControl c;
+        c.EnableUndo(1);
+        QSignalSpy cells(&c, &CellControl::cellsChanged);
+        {
+            CellControl::EditGroup outer(c, QStringLiteral("外"));
+            for (int col = 1; col <= 5; ++col)
+                c.SetCellFontStyle(col, 2, 0, 2);
+            {
+                CellControl::EditGroup inner(c, QStringLiteral("内"));
+                c.MergeCells(1, 4, 3, 4);
+                c.SetCellString(2, 2, 0, QStringLiteral("甲"));
+            }
+            QCOMPARE(c.undoStack()->count(), 0);
+        }
+        QCOMPARE(c.undoStack()->count(), 1);
+        QCOMPARE(c.undoStack()->text(0), QStringLiteral("外"));
+        // One notice for the in-place cell edits before the merge, one from the merge, one at the end.
+        QVERIFY(cells.count() <= 3);
+        c.Undo();
+        QCOMPARE(cellAt(c, 5, 2).format.fontStyle, 0);
+        QVERIFY(c.sheet(0).merges.isEmpty());
+        QCOMPARE(c.cellText(2, 2, 0), QString());
+        c.Redo();
+        QCOMPARE(cellAt(c, 5, 2).format.fontStyle, 2);
+        QCOMPARE(c.sheet(0).merges.size(), 1);
+        QCOMPARE(c.cellText(2, 2, 0), QStringLiteral("甲"));
+        {
+            CellControl::EditGroup nothing(c, QStringLiteral("无"));
+            c.SetCellFontStyle(5, 2, 0, 2);   // already so
+        }
+        QCOMPARE(c.undoStack()->count(), 1);
+        try {
+            CellControl::EditGroup failing(c, QStringLiteral("失败"));
+            c.SetCellDouble(1, 1, 0, 7);
+            c.removeSheet(0);   // the last sheet: refused
+            QFAIL("the last sheet was removed");
+        } catch (const QuelmarError&) {
+        }
+        QCOMPARE(c.undoStack()->count(), 2);
+        QCOMPARE(c.cellText(1, 1, 0), QStringLiteral("7"));
+        c.Undo();
+        QCOMPARE(c.cellText(1, 1, 0), QString());
+    }
+
     void modifiedState()
     {
         QTemporaryDir dir;

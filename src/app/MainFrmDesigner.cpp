@@ -2,9 +2,11 @@
 // table node. The viewer lets go of the file while the designer has it and shows it again afterwards.
 #include "app/MainFrm.h"
 
+#include "core/Prompter.h"
 #include "core/QuelmarError.h"
 #include "projects/HeaderFields.h"
 #include "projects/ProjectOverview.h"
+#include "store/TableLock.h"
 #include "trees/NodeKinds.h"
 
 #include <QDir>
@@ -71,6 +73,18 @@ void TMainFrm::OpenInDesigner(Library lib, const QModelIndex& index)
     request.path = path;
     request.displayName = r.Name;
     request.fillMode = r.FillMode;
+
+    // One designer edits a form at a time, across the workstations of a team: a form open in another one is shown
+    // read-only here, with who holds it.
+    QString holder;
+    const std::unique_ptr<store::TableLock> lock = store::TableLock::acquire(
+        *m_s.dm, QDir(m_s.paths.AppDir).relativeFilePath(path), m_s.login->opName, &holder);
+    if (!lock) {
+        const QString held = store::TableLock::heldMessage(holder);
+        m_s.prompter->inform(QStringLiteral("Quelmar"), held);
+        request.readOnly = true;
+        request.readOnlyNote = held;
+    }
 
     TableViewer& viewer = contentPane(lib).viewer();
     viewer.ResetContent();

@@ -81,6 +81,8 @@ void CellControl::resetModel()
     m_groupDepth = 0;
     m_groupBefore.clear();
     m_groupChanged = false;
+    m_groupDirty = Range{};
+    m_groupDirtySheet = -1;
     m_wb = Workbook{};
     m_wb.sheets = {makeSheet(QStringLiteral("Sheet1"))};
     m_fileName.clear();
@@ -258,6 +260,33 @@ void CellControl::editCell(int col, int row, int sheet, const QString& text, con
 {
     if (!isValidCell(col, row, sheet))
         return;
+    if (m_undoEnabled && m_groupDepth > 0) {
+        // Inside an edit group the group's snapshot is the undo record: the cell is changed in place, and the views
+        // hear of all the group's cells once it ends (a command over a whole sheet makes one repaint, not 12,000).
+        Sheet& sh = m_wb.sheets[sheet];
+        const quint32 key = Sheet::key(col, row);
+        const Cell old = cellOf(sh, col, row);
+        Cell c = old;
+        change(c);
+        if (sameCell(old, c))
+            return;
+        const bool content = !(old.value == c.value) || old.formula != c.formula;
+        putCell(sh, key, c);
+        if (content)
+            m_engine->cellChanged(sheet, col, row);
+        noteGroupChange(sheet);
+        if (m_groupDirtySheet != sheet) {
+            flushGroupCells();
+            m_groupDirtySheet = sheet;
+        }
+        const Range one{col, row, col, row};
+        m_groupDirty = m_groupDirty.isEmpty()
+            ? one
+            : Range{qMin(m_groupDirty.col1, col), qMin(m_groupDirty.row1, row), qMax(m_groupDirty.col2, col),
+                    qMax(m_groupDirty.row2, row)};
+        setModified(true);
+        return;
+    }
     Cell c = cellOf(m_wb.sheets.at(sheet), col, row);
     change(c);
     editCells(sheet, {{Sheet::key(col, row), c}}, text);
@@ -265,7 +294,8 @@ void CellControl::editCell(int col, int row, int sheet, const QString& text, con
 
 void CellControl::editFormat(int col, int row, int sheet, const std::function<void(CellFormat&)>& change)
 {
-    editCell(col, row, sheet, tr("设置格式"), [&](Cell& c) { change(c.format); });
+    static const QString text = tr("设置格式");
+    editCell(col, row, sheet, text, [&](Cell& c) { change(c.format); });
 }
 
 void CellControl::editSheet(int sheet, const QString& text, const std::function<bool(Sheet&)>& change)
@@ -355,6 +385,8 @@ void CellControl::beginEditGroup(const QString& text)
         return;
     m_groupBefore = m_wb.sheets;
     m_groupText = text;
+    m_groupDirty = Range{};
+    m_groupDirtySheet = -1;
     m_groupChanged = false;
     m_groupSheet = m_wb.curSheet;
 }
@@ -363,11 +395,22 @@ void CellControl::endEditGroup()
 {
     if (!m_undoEnabled || m_groupDepth <= 0 || --m_groupDepth > 0)
         return;
+    flushGroupCells();
     QList<Sheet> before = std::move(m_groupBefore);
     m_groupBefore.clear();
     if (m_groupChanged)
         m_undo->push(new SheetsEdit(*this, std::move(before), m_wb.sheets, m_groupSheet, m_groupText));
     m_groupChanged = false;
+}
+
+void CellControl::flushGroupCells()
+{
+    const int sheet = m_groupDirtySheet;
+    const Range dirty = m_groupDirty;
+    m_groupDirty = Range{};
+    m_groupDirtySheet = -1;
+    if (sheet >= 0 && sheet < m_wb.sheets.size() && !dirty.isEmpty())
+        notifyCells(sheet, dirty);
 }
 
 // ---- Tables ------------------------------------------------------------------------------------------------------

@@ -358,6 +358,8 @@ private:
     bool recording() const { return m_undoEnabled && m_groupDepth == 0; }
     // An edit inside an open group: the group will make a step.
     void noteGroupChange(int sheet);
+    // Tells the views of the cells the open group changed in place so far.
+    void flushGroupCells();
     // Used by undo / redo.
     void restoreCells(int sheet, const QList<quint32>& keys, const CellChanges& cells);
     void restoreSheets(const QList<Sheet>& sheets, int changedSheet);
@@ -383,6 +385,8 @@ private:
     QString m_groupText;
     bool m_groupChanged = false;
     int m_groupSheet = 0;
+    Range m_groupDirty;           // cells the open group changed in place, not yet told to the views
+    int m_groupDirtySheet = -1;
     std::unique_ptr<QUndoStack> m_undo;
     std::unique_ptr<formula::FormulaEngine> m_engine;
 };
