@@ -601,7 +601,9 @@ private slots:
         } else if (how == QLatin1String("truncate")) {
             bytes.truncate(bytes.size() / 2);
         } else if (how == QLatin1String("flip")) {
-            for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 64 && i < bytes.size(); ++i)
+            // The compressed data blocks come last in a cabinet: damage there, where every byte counts (the
+            // middle of a small cabinet may be file dates or attributes, whose damage harms nothing).
+            for (qsizetype i = qMax<qsizetype>(0, bytes.size() - 64); i < bytes.size(); ++i)
                 bytes[i] = char(bytes[i] ^ 0x5a);
         } else {
             bytes = "this is not a cabinet at all";

@@ -832,7 +832,9 @@ void TestMainWindow::editTableAction()
     {
         const QString key = QDir(m_folder->paths().AppDir).relativeFilePath(m_designedPaths.value(0));
         QString holder;
-        const auto other = store::TableLock::acquire(m_folder->dm(), key, QStringLiteral("张三"), &holder);
+        // The other workstation has a connection of its own (on the server a lock is its holder connection's).
+        TDataPoolDM workstation(ProgramDatabase(m_folder->paths()));
+        const auto other = store::TableLock::acquire(workstation, key, QStringLiteral("张三"), &holder);
         QVERIFY(other);
         m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 6));
         m_prompter.events.clear();
