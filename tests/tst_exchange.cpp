@@ -711,6 +711,16 @@ private slots:
     {
         World w;
         QUELMAR_SQLITE_ONLY();
+        // Files of every size the copy loop treats differently (empty, one read buffer, more than one), in nested
+        // folders, one of them empty.
+        const QString extra = w.folder.paths().AppDir + QStringLiteral("SysTables/附件/深/");
+        QVERIFY(QDir().mkpath(extra + QStringLiteral("空")));
+        QByteArray big(1 << 20, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 + i / 4093);
+        writeFile(extra + QStringLiteral("正好.bin"), big);
+        writeFile(extra + QStringLiteral("更大.bin"), big + big + "end");
+        writeFile(extra + QStringLiteral("零.bin"), QByteArray());
         const QString file = w.package(QStringLiteral("备份.qmb"));
         const BackupInfo info = CreateBackup(w.folder.dm(), w.folder.paths(), file, w.prompter);
         QVERIFY(info.files > 10);
