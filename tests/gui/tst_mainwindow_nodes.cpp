@@ -439,6 +439,9 @@ void TestMainWindowNodes::refreshShowsWhatOthersChanged()
     QCOMPARE(node(Library::ZiLiao, 6).data().toString(), QStringLiteral("K12+500 压实度"));
     QCOMPARE(tree(Library::ZiLiao).record(view->currentIndex()).ItemID, 7);
     QVERIFY(view->isExpanded(node(Library::ZiLiao, 5)));
+    // The status bar still names the node worked on; a tree where nothing was selected stays without a selection.
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K13 压实度"));
+    QVERIFY(!m_main->treeView(Library::GuiDang)->currentIndex().isValid());
 
     // A selected node that is gone leaves the library's root selected.
     m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 9));
