@@ -21,6 +21,7 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include <dirent.h>
@@ -177,7 +178,8 @@ Manifest readManifest(QFile& f, const QString& file)
     if (tail.size() != kTrailerBytes || !tail.endsWith(kEndMagic))
         throw QuelmarError(damaged(file, QStringLiteral("文件不完整（结尾不对）")));
     const quint64 offset = readLe64(tail, 0), length = readLe64(tail, 8);
-    if (offset < quint64(kHeaderBytes) || length > quint64(size) || offset + length != quint64(size - kTrailerBytes))
+    if (offset < quint64(kHeaderBytes) || offset > quint64(size) || length > quint64(size)
+        || offset + length != quint64(size - kTrailerBytes))
         throw QuelmarError(damaged(file, QStringLiteral("目录的位置不对")));
     f.seek(qint64(offset));
     const QByteArray json = f.read(qint64(length));
@@ -209,7 +211,9 @@ Manifest readManifest(QFile& f, const QString& file)
         const QJsonObject e = v.toObject();
         Entry entry;
         entry.name = e.value(QStringLiteral("name")).toString();
-        entry.size = qint64(e.value(QStringLiteral("size")).toDouble(-1));
+        // A size as JSON gives it: a double, turned into a whole number only when it is one within the file.
+        const double size = e.value(QStringLiteral("size")).toDouble(-1);
+        entry.size = size >= 0 && size <= double(offset) && size == std::floor(size) ? qint64(size) : -1;
         entry.sha256 = e.value(QStringLiteral("sha256")).toString().toLatin1();
         entry.offset = next;
         if (!safeRelative(entry.name) || names.contains(entry.name.toLower()))
