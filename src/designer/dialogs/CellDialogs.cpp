@@ -456,10 +456,11 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
         return false;
 
     cell::CellControl::EditGroup group(control, QStringLiteral("设置单元格格式"));
-    const int fontIndex = control.FindFontIndex(fontName->currentText(), 1);
-    const int textIndex = textColor->color().isValid() ? control.FindColorIndex(textColor->color(), 1) : -1;
-    const int backIndex = backColor->color().isValid() ? control.FindColorIndex(backColor->color(), 1) : -1;
-    const int lineColor = control.FindColorIndex(borderColor->color(), 1);
+    // Fonts and colours enter the workbook's tables only for the pages that use them.
+    const int fontIndex = touched[2] ? control.FindFontIndex(fontName->currentText(), 1) : -1;
+    const int textIndex = touched[2] && textColor->color().isValid() ? control.FindColorIndex(textColor->color(), 1) : -1;
+    const int backIndex = touched[4] && backColor->color().isValid() ? control.FindColorIndex(backColor->color(), 1) : -1;
+    const int lineColor = touched[3] ? control.FindColorIndex(borderColor->color(), 1) : -1;
     const int style = borderStyle->currentData().toInt();
     for (int c = c1; c <= c2; ++c)
         for (int r = r1; r <= r2; ++r) {
