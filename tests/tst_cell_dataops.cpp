@@ -331,6 +331,8 @@ private slots:
         QTest::newRow("linear down") << "10" << 0 << 0 << -3.0 << 0.0 << "10 | 7 | 4 | 1 | -2";
         QTest::newRow("stop value") << "1" << 0 << 0 << 2.0 << 6.0 << "1 | 3 | 5 | _ | _";
         QTest::newRow("growth") << "3" << 1 << 0 << 2.0 << 0.0 << "3 | 6 | 12 | 24 | 48";
+        QTest::newRow("shrinking growth to a stop") << "100" << 1 << 0 << 0.5 << 10.0 << "100 | 50 | 25 | 12.5 | _";
+        QTest::newRow("falling to a stop") << "10" << 0 << 0 << -4.0 << 1.0 << "10 | 6 | 2 | _ | _";
         QTest::newRow("days") << "2024-02-27" << 2 << 0 << 1.0 << 0.0
                               << "2024-02-27 | 2024-02-28 | 2024-02-29 | 2024-03-01 | 2024-03-02";
         QTest::newRow("working days") << "2024-03-01" << 2 << 1 << 1.0 << 0.0
@@ -371,6 +373,30 @@ private slots:
         QCOMPARE(shown, after);
         c.Undo();
         QCOMPARE(c.sheet(0).cells.size(), 1);
+    }
+
+    void stopBeforeStartIsRefused_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("stop");
+        QTest::newRow("rising, stop below") << 2.0 << 4.0;
+        QTest::newRow("falling, stop above") << -2.0 << 9.0;
+    }
+    void stopBeforeStartIsRefused()
+    {
+        QFETCH(double, step);
+        QFETCH(double, stop);
+        CellControl c;
+        c.EnableUndo(1);
+        c.enterText(2, 2, 0, QStringLiteral("5"));
+        SeriesOptions o;
+        o.step = step;
+        o.hasStop = true;
+        o.stop = stop;
+        QVERIFY_THROWS_EXCEPTION(QuelmarError, c.fillSeries(Range{2, 2, 2, 6}, o));
+        QCOMPARE(c.sheet(0).cells.size(), 1);
+        c.Undo();   // the typing of the seed: the refused fill left no step of its own
+        QCOMPARE(c.sheet(0).cells.size(), 0);
     }
 
     void fillAlongRows()

@@ -82,6 +82,8 @@ void buildForm(CellControl& c)
     c.DrawLine(1, 2, 6, 6, 0, 2, -1);
     c.DrawLine(1, 2, 6, 6, 1, 4, -1);
     c.SetCellAlign(2, 3, s, AlignLeft | AlignTop);
+    c.SetCellTextStyle(2, 4, s, 2);   // wraps
+    c.SetCellTextStyle(1, 1, s, 2);
     c.setColWidth(s, 2, 150);
     c.setColWidth(s, 5, 110);
     c.setRowHeight(s, 1, 40);
@@ -132,6 +134,7 @@ private slots:
             QVERIFY2(back.fonts.value(g.font) == wb.fonts.value(f.font), qPrintable(where));
             QCOMPARE(g.fontSize, f.fontSize);
             QCOMPARE(g.fontStyle, f.fontStyle);
+            QVERIFY2(g.textStyle == f.textStyle, qPrintable(where));
             QCOMPARE(g.align & HAlignMask, f.align & HAlignMask);
             QCOMPARE(g.align & VAlignMask & ~AlignVCenter, f.align & VAlignMask & ~AlignVCenter);
             QCOMPARE(g.numType, f.numType);

@@ -284,6 +284,16 @@ void CellControl::roundBalance(const Range& range, const RoundBalanceOptions& o)
 
 // ---- Series ------------------------------------------------------------------------------------------------------
 
+namespace {
+
+// Whether a series from `start` runs downwards (a growth series falls when its factor shrinks a positive start).
+bool seriesFalls(const SeriesOptions& o, double start)
+{
+    return o.type == SeriesType::Growth ? (o.step < 1) == (start >= 0) : o.step < 0;
+}
+
+} // namespace
+
 void CellControl::fillSeries(const Range& range, const SeriesOptions& o)
 {
     const int sheet = m_wb.curSheet;
@@ -292,6 +302,23 @@ void CellControl::fillSeries(const Range& range, const SeriesOptions& o)
         return;
     if (!std::isfinite(o.step) || (o.type == SeriesType::Growth && o.step == 0))
         throw QuelmarError(QStringLiteral("步长值不正确。"));
+    if (o.hasStop) {
+        // A stop value that every start value has already passed would fill nothing: say so instead.
+        bool anyStart = false, anyBefore = false;
+        const Sheet& sh = m_wb.sheets.at(sheet);
+        const int runs = o.byColumns ? r.width() : r.height();
+        for (int k = 0; k < runs; ++k) {
+            const Cell* seed = sh.cellAt(o.byColumns ? r.col1 + k : r.col1, o.byColumns ? r.row1 : r.row1 + k);
+            const double* v0 = seed && seed->formula.isEmpty() ? std::get_if<double>(&seed->value) : nullptr;
+            if (!v0)
+                continue;
+            anyStart = true;
+            const bool down = seriesFalls(o, *v0);
+            anyBefore = anyBefore || (down ? o.stop <= *v0 : o.stop >= *v0);
+        }
+        if (anyStart && !anyBefore)
+            throw QuelmarError(QStringLiteral("终止值在起始值之前，没有可填充的单元格。"));
+    }
     editSheet(sheet, tr("序列填充"), [&](Sheet& sh) {
         const int runs = o.byColumns ? r.width() : r.height();
         const int len = o.byColumns ? r.height() : r.width();
@@ -335,7 +362,7 @@ void CellControl::fillSeries(const Range& range, const SeriesOptions& o)
                 }
                 if (!std::isfinite(v))
                     break;
-                if (o.hasStop && ((o.step >= 0 && v > o.stop + 1e-9) || (o.step < 0 && v < o.stop - 1e-9)))
+                if (o.hasStop && (seriesFalls(o, *v0) ? v < o.stop - 1e-9 : v > o.stop + 1e-9))
                     break;
                 Cell t = seed;
                 t.value = v;

@@ -1,6 +1,7 @@
 // Developer tool: shows a CellView on a demo workbook and opens one of the control's dialogs over it, then saves
 // a screenshot of the screen and closes everything. Run it under Xvfb to look at a dialog:
-//   xvfb-run -a -s "-screen 0 1280x900x24" build/tests/dialog_driver Sort /tmp/sort.png
+//   xvfb-run -a -s "-screen 0 1280x900x24" build/tests/dialog_driver Sort /tmp/sort.png [TAB]
+// TAB, when given, is the page of the dialog's tab widget to show (FormatCell has six).
 // With "list" it prints the dialog names. "pdf FILE.pdf" writes the demo sheet (with a chart and a picture) to PDF.
 
 #include "cell/CellControl.h"
@@ -11,6 +12,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QTabWidget>
+#include <QTranslator>
 #include <QMainWindow>
 #include <QPainter>
 #include <QScreen>
@@ -36,7 +40,8 @@ const QList<QPair<const char*, ControlDialog>> Dialogs{
     {"SheetRangeSum", ControlDialog::SheetRangeSum}, {"SheetRangeView", ControlDialog::SheetRangeView},
     {"SheetRangeQuery", ControlDialog::SheetRangeQuery}, {"BookQuery", ControlDialog::BookQuery},
     {"ChartWizard", ControlDialog::ChartWizard},   {"FillSerial", ControlDialog::FillSerial},
-    {"ImportExcel", ControlDialog::ImportExcel},
+    {"ImportExcel", ControlDialog::ImportExcel},   {"InsertPicture", ControlDialog::InsertPicture},
+    {"ExportExcel", ControlDialog::ExportExcel},   {"ExportPdf", ControlDialog::ExportPdf},
 };
 
 QByteArray demoPicture()
@@ -87,6 +92,13 @@ void demo(cell::CellControl& c)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Qt's own texts in Chinese, as the program has them.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    const int tab = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : -1;
     const QString which = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("list");
     const QString shot = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/tmp/dialog.png");
     if (which == QLatin1String("list")) {
@@ -124,6 +136,12 @@ int main(int argc, char** argv)
     window.resize(1200, 820);
     window.move(0, 0);
     window.show();
+    if (tab >= 0)
+        QTimer::singleShot(900, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                if (auto* tabs = modal->findChild<QTabWidget*>())
+                    tabs->setCurrentIndex(tab);
+        });
     QTimer::singleShot(1200, [&] {
         QApplication::primaryScreen()->grabWindow(0).save(shot);
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -135,6 +135,17 @@ public:
         ss::ver_alignment_t v = ss::ver_alignment_t::unknown;
     };
 
+    // What the reader does not pass on of a cell xf's <alignment>, read from the file itself.
+    struct AlignmentExtra {
+        bool wrap = false;
+        bool centreAcross = false;   // horizontal="centerContinuous"
+    };
+    void setAlignmentExtras(std::vector<AlignmentExtra> extras)
+    {
+        m_extras = std::move(extras);
+        m_resolved.clear();
+    }
+
     // The cell format of xf `index` (the default format for an unknown index).
     CellFormat format(size_t index)
     {
@@ -176,6 +187,12 @@ public:
         case ss::ver_alignment_t::top: f.align |= AlignTop; break;
         case ss::ver_alignment_t::bottom: f.align |= AlignBottom; break;
         default: break;   // centre is the engine's default
+        }
+        if (index < m_extras.size()) {
+            if (m_extras[index].wrap)
+                f.textStyle = 2;
+            if (m_extras[index].centreAcross && !(f.align & HAlignMask))
+                f.align |= AlignHCenter;
         }
         if (m_resolved.size() <= index)
             m_resolved.resize(index + 1);
@@ -331,6 +348,7 @@ private:
     std::vector<bool> m_locked;
     std::vector<Xf> m_xfs;
     std::vector<std::pair<bool, CellFormat>> m_resolved;
+    std::vector<AlignmentExtra> m_extras;
     QHash<size_t, QString> m_numFmts;
     Font m_font;
     Fill m_fill;
@@ -740,6 +758,40 @@ void addInlineStrings(const QByteArray& file, Factory& factory)
     }
 }
 
+// ---- alignment of .xlsx that liborcus drops --------------------------------------------------------------------------
+
+// The <xf> elements of <cellXfs> in xl/styles.xml, in order (the index cells refer to by s="..."): whether each wraps
+// its text and whether it centres across the selection.
+std::vector<Styles::AlignmentExtra> xlsxAlignmentExtras(const QByteArray& file)
+{
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
+    orcus::zip_archive zip(&stream);
+    zip.load();
+    std::vector<Styles::AlignmentExtra> out;
+    QXmlStreamReader r(zipEntry(zip, "xl/styles.xml"));
+    bool inCellXfs = false;
+    while (!r.atEnd() && !r.hasError()) {
+        r.readNext();
+        if (r.isEndElement() && r.name() == QLatin1String("cellXfs"))
+            break;
+        if (!r.isStartElement())
+            continue;
+        if (r.name() == QLatin1String("cellXfs"))
+            inCellXfs = true;
+        else if (inCellXfs && r.name() == QLatin1String("xf")) {
+            if (out.size() >= 65536)   // more formats than any real file has: the rest keep the reader's
+                break;
+            out.emplace_back();
+        } else if (inCellXfs && r.name() == QLatin1String("alignment") && !out.empty()) {
+            const QXmlStreamAttributes a = r.attributes();
+            const QStringView wrap = a.value(QLatin1String("wrapText"));
+            out.back().wrap = wrap == QLatin1String("1") || wrap == QLatin1String("true");
+            out.back().centreAcross = a.value(QLatin1String("horizontal")) == QLatin1String("centerContinuous");
+        }
+    }
+    return out;
+}
+
 // ---- legacy .xls -----------------------------------------------------------------------------------------------------
 
 void readXls(const QString& path, std::vector<SheetData>& out, ImportReport& report)
@@ -909,6 +961,7 @@ Workbook importFile(const QString& path, ImportReport* reportOut)
                 orcus::orcus_xlsx filter(&factory);
                 filter.read_stream(view);
                 addInlineStrings(bytes, factory);
+                shared.styles.setAlignmentExtras(xlsxAlignmentExtras(bytes));
             } else if (kind == Kind::Ods) {
                 orcus::orcus_ods filter(&factory);
                 filter.read_stream(view);

@@ -102,13 +102,16 @@ bool hyperlinkDialog(QWidget* parent, cell::CellControl& control)
     dlg.setWindowTitle(QStringLiteral("超级链接"));
     auto* toUrl = new QRadioButton(QStringLiteral("网址或文件(&U)"), &dlg);
     auto* toPlace = new QRadioButton(QStringLiteral("本文件中的位置(&P)"), &dlg);
-    auto* url = new QLineEdit(&dlg);
+    toUrl->setObjectName(QStringLiteral("toUrl"));
+    toPlace->setObjectName(QStringLiteral("toPlace"));
+    auto* url = lineEdit(&dlg, QString(), "url");
     url->setPlaceholderText(QStringLiteral("https://... 或 file:///..."));
     auto* sheetBox = new QComboBox(&dlg);
+    sheetBox->setObjectName(QStringLiteral("sheet"));
     for (const cell::Sheet& sh : control.workbook().sheets)
         sheetBox->addItem(sh.name);
     sheetBox->setCurrentIndex(sheet);
-    auto* ref = new QLineEdit(QStringLiteral("A1"), &dlg);
+    auto* ref = lineEdit(&dlg, QStringLiteral("A1"), "cell");
     if (old.startsWith(QLatin1Char('#'))) {
         toPlace->setChecked(true);
         const QString place = old.mid(1);
@@ -139,22 +142,12 @@ bool hyperlinkDialog(QWidget* parent, cell::CellControl& control)
     form->addRow(toPlace);
     form->addRow(QStringLiteral("表页(&S):"), sheetBox);
     form->addRow(QStringLiteral("单元格(&C):"), ref);
-    auto* note = new QLabel(QStringLiteral("按住 Ctrl 单击单元格即可打开链接。"), &dlg);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addWidget(new QLabel(QStringLiteral("单元格 %1 的链接：").arg(cell::CellControl::GetCellRef(m.col1, m.row1)), &dlg));
     layout->addLayout(form);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    QPushButton* remove = buttons->addButton(QStringLiteral("删除链接(&R)"), QDialogButtonBox::DestructiveRole);
-    remove->setEnabled(!old.isEmpty());
-    layout->addWidget(buttons);
+    layout->addWidget(noteLabel(QStringLiteral("按住 Ctrl 单击单元格即可打开链接。"), &dlg));
     bool changed = false;
-    QObject::connect(remove, &QPushButton::clicked, &dlg, [&] {
-        control.setHyperlink(m.col1, m.row1, sheet, QString());
-        changed = true;
-        dlg.reject();
-    });
-    onAccept(dlg, buttons, [&] {
+    QDialogButtonBox* buttons = addOkCancel(dlg, layout, [&] {
         QString target;
         if (toUrl->isChecked()) {
             target = url->text().trimmed();
@@ -172,6 +165,15 @@ bool hyperlinkDialog(QWidget* parent, cell::CellControl& control)
         control.setHyperlink(m.col1, m.row1, sheet, target);
         changed = target != old;
         return true;
+    });
+    // Removing sits apart from 确定 / 取消, on the left.
+    QPushButton* remove = buttons->addButton(QStringLiteral("删除链接(&R)"), QDialogButtonBox::ResetRole);
+    remove->setObjectName(QStringLiteral("remove"));
+    remove->setEnabled(!old.isEmpty());
+    QObject::connect(remove, &QPushButton::clicked, &dlg, [&] {
+        control.setHyperlink(m.col1, m.row1, sheet, QString());
+        changed = true;
+        dlg.reject();
     });
     dlg.exec();
     return changed;
@@ -202,7 +204,7 @@ bool specialCharDialog(QWidget* parent, cell::CellControl& control)
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("插入特殊符号"));
     auto* tabs = new QTabWidget(&dlg);
-    auto* chosen = new QLineEdit(&dlg);
+    auto* chosen = lineEdit(&dlg, QString(), "chosen");
     QFont big = dlg.font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     for (const Group& g : groups) {
@@ -231,9 +233,8 @@ bool specialCharDialog(QWidget* parent, cell::CellControl& control)
     auto* layout = new QVBoxLayout(&dlg);
     layout->addWidget(tabs);
     layout->addLayout(form);
-    auto* buttons = okCancel(&dlg);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("插入"));
-    layout->addWidget(buttons);
+    QDialogButtonBox* buttons = addOkCancel(dlg, layout, [] { return true; });
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("插入(&I)"));
     if (dlg.exec() != QDialog::Accepted || chosen->text().isEmpty())
         return false;
     if (plain) {
@@ -275,27 +276,24 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     // Number
     auto* numPage = new QWidget(tabs);
     auto* numType = new QComboBox(numPage);
+    numType->setObjectName(QStringLiteral("numType"));
     numType->addItems({QStringLiteral("常规"), QStringLiteral("数值"), QStringLiteral("货币"), QStringLiteral("日期"),
                        QStringLiteral("时间"), QStringLiteral("百分比")});
     numType->setCurrentIndex(qBound(0, f0.numType, 5));
-    auto* decimals = new QSpinBox(numPage);
-    decimals->setRange(-1, 10);
+    auto* decimals = numberBox(numPage, -1, 10, f0.decimals, "decimals");
     decimals->setSpecialValueText(QStringLiteral("自动"));
-    decimals->setValue(f0.decimals);
     auto* separator = new QCheckBox(QStringLiteral("使用千位分隔符(&U)"), numPage);
+    separator->setObjectName(QStringLiteral("separator"));
     separator->setChecked(f0.separator == 2);
     auto* currency = new QComboBox(numPage);
+    currency->setObjectName(QStringLiteral("currency"));
     currency->addItem(QStringLiteral("无"), 0);
     currency->addItem(QStringLiteral("￥ 人民币"), 2);
     currency->addItem(QStringLiteral("$ 美元"), 3);
     currency->addItem(QStringLiteral("€ 欧元"), 4);
     currency->setCurrentIndex(qMax(0, currency->findData(f0.currency)));
-    auto* dateStyle = new QSpinBox(numPage);
-    dateStyle->setRange(0, 21);
-    dateStyle->setValue(f0.dateStyle);
-    auto* timeStyle = new QSpinBox(numPage);
-    timeStyle->setRange(0, 10);
-    timeStyle->setValue(f0.timeStyle);
+    auto* dateStyle = numberBox(numPage, 0, 21, f0.dateStyle, "dateStyle");
+    auto* timeStyle = numberBox(numPage, 0, 10, f0.timeStyle, "timeStyle");
     auto* numForm = new QFormLayout(numPage);
     numForm->addRow(QStringLiteral("分类(&C):"), numType);
     numForm->addRow(QStringLiteral("小数位数(&D):"), decimals);
@@ -313,20 +311,25 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     // Alignment
     auto* alignPage = new QWidget(tabs);
     auto* hAlign = new QComboBox(alignPage);
+    hAlign->setObjectName(QStringLiteral("hAlign"));
     hAlign->addItem(QStringLiteral("常规"), 0);
     hAlign->addItem(QStringLiteral("靠左"), cell::AlignLeft);
     hAlign->addItem(QStringLiteral("居中"), cell::AlignHCenter);
     hAlign->addItem(QStringLiteral("靠右"), cell::AlignRight);
     hAlign->setCurrentIndex(qMax(0, hAlign->findData(f0.align & cell::HAlignMask)));
+    // No vertical flag means centred.
     auto* vAlign = new QComboBox(alignPage);
-    vAlign->addItem(QStringLiteral("居中"), 0);
+    vAlign->setObjectName(QStringLiteral("vAlign"));
     vAlign->addItem(QStringLiteral("靠上"), cell::AlignTop);
     vAlign->addItem(QStringLiteral("居中"), cell::AlignVCenter);
     vAlign->addItem(QStringLiteral("靠下"), cell::AlignBottom);
-    vAlign->setCurrentIndex(qMax(0, vAlign->findData(f0.align & cell::VAlignMask)));
+    const int v0 = f0.align & cell::VAlignMask;
+    vAlign->setCurrentIndex(qMax(0, vAlign->findData(v0 ? v0 : int(cell::AlignVCenter))));
     auto* wrap = new QCheckBox(QStringLiteral("自动换行(&W)"), alignPage);
+    wrap->setObjectName(QStringLiteral("wrap"));
     wrap->setChecked(f0.textStyle == 2);
     auto* merge = new QCheckBox(QStringLiteral("合并单元格(&M)"), alignPage);
+    merge->setObjectName(QStringLiteral("merge"));
     bool wholeMerged = false;
     for (const cell::Range& m : sh.merges)
         wholeMerged = wholeMerged || m == cell::Range{c1, r1, c2, r2};
@@ -346,6 +349,7 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     // Font
     auto* fontPage = new QWidget(tabs);
     auto* fontName = new QComboBox(fontPage);
+    fontName->setObjectName(QStringLiteral("fontName"));
     fontName->setEditable(true);
     QStringList families = QFontDatabase::families();
     for (const QString& f : wb.fonts)
@@ -353,17 +357,19 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
             families.prepend(f);
     fontName->addItems(families);
     fontName->setCurrentText(wb.fonts.value(f0.font, QStringLiteral("宋体")));
-    auto* fontSize = new QSpinBox(fontPage);
-    fontSize->setRange(5, 2000);
-    fontSize->setValue(f0.fontSize);
+    auto* fontSize = numberBox(fontPage, 5, 2000, f0.fontSize, "fontSize");
     auto* bold = new QCheckBox(QStringLiteral("加粗(&B)"), fontPage);
     auto* italic = new QCheckBox(QStringLiteral("倾斜(&I)"), fontPage);
     auto* underline = new QCheckBox(QStringLiteral("下划线(&U)"), fontPage);
+    bold->setObjectName(QStringLiteral("bold"));
+    italic->setObjectName(QStringLiteral("italic"));
+    underline->setObjectName(QStringLiteral("underline"));
     bold->setChecked(f0.fontStyle & 2);
     italic->setChecked(f0.fontStyle & 4);
     underline->setChecked(f0.fontStyle & 8);
     auto* textColor = new ColorButton(fontPage, f0.textColor >= 0 ? QColor::fromRgba(wb.colors.value(f0.textColor)) : QColor(),
                                       QStringLiteral("自动"));
+    textColor->setObjectName(QStringLiteral("textColor"));
     auto* fontForm = new QFormLayout(fontPage);
     fontForm->addRow(QStringLiteral("字体(&F):"), fontName);
     fontForm->addRow(QStringLiteral("字号(&S):"), fontSize);
@@ -381,6 +387,7 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     // Border
     auto* borderPage = new QWidget(tabs);
     auto* borderStyle = new QComboBox(borderPage);
+    borderStyle->setObjectName(QStringLiteral("borderStyle"));
     fillLineStyles(borderStyle, true);
     borderStyle->setCurrentIndex(1);
     auto* borderColor = new ColorButton(borderPage, QColor(Qt::black), QStringLiteral("黑色"));
@@ -388,6 +395,10 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     auto* inner = new QCheckBox(QStringLiteral("内部(&I)"), borderPage);
     auto* diagUp = new QCheckBox(QStringLiteral("正斜线 /(&X)"), borderPage);
     auto* diagDown = new QCheckBox(QStringLiteral("反斜线 \\(&F)"), borderPage);
+    outline->setObjectName(QStringLiteral("outline"));
+    inner->setObjectName(QStringLiteral("inner"));
+    diagUp->setObjectName(QStringLiteral("diagonalUp"));
+    diagDown->setObjectName(QStringLiteral("diagonalDown"));
     auto* borderForm = new QFormLayout(borderPage);
     borderForm->addRow(QStringLiteral("线型(&L):"), borderStyle);
     borderForm->addRow(QStringLiteral("颜色(&C):"), borderColor);
@@ -395,7 +406,7 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     borderForm->addRow(QString(), inner);
     borderForm->addRow(QString(), diagUp);
     borderForm->addRow(QString(), diagDown);
-    borderForm->addRow(new QLabel(QStringLiteral("线型选“无”时去掉所选的线。"), borderPage));
+    borderForm->addRow(noteLabel(QStringLiteral("线型选“无”时去掉所选的线。"), borderPage));
     for (QCheckBox* b : {outline, inner, diagUp, diagDown})
         QObject::connect(b, &QCheckBox::toggled, &dlg, touch(3));
     tabs->addTab(borderPage, QStringLiteral("边框"));
@@ -404,32 +415,37 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     auto* fillPage = new QWidget(tabs);
     auto* backColor = new ColorButton(fillPage, f0.backColor >= 0 ? QColor::fromRgba(wb.colors.value(f0.backColor)) : QColor(),
                                       QStringLiteral("无填充"));
+    backColor->setObjectName(QStringLiteral("backColor"));
     auto* noFill = new QPushButton(QStringLiteral("无填充(&N)"), fillPage);
+    noFill->setObjectName(QStringLiteral("noFill"));
     QObject::connect(noFill, &QPushButton::clicked, &dlg, [&] {
         backColor->setColor(QColor());
         touched[4] = true;
     });
     auto* fillForm = new QFormLayout(fillPage);
-    fillForm->addRow(QStringLiteral("背景色(&B):"), backColor);
-    fillForm->addRow(QString(), noFill);
+    auto* fillRow = new QHBoxLayout;
+    fillRow->addWidget(backColor);
+    fillRow->addWidget(noFill);
+    fillRow->addStretch();
+    addRow(fillForm, QStringLiteral("背景色(&B):"), fillRow, backColor);
     QObject::connect(backColor, &QToolButton::clicked, &dlg, touch(4));
     tabs->addTab(fillPage, QStringLiteral("填充"));
 
     // Protection
     auto* protPage = new QWidget(tabs);
     auto* locked = new QCheckBox(QStringLiteral("锁定（不能输入）(&L)"), protPage);
+    locked->setObjectName(QStringLiteral("locked"));
     locked->setChecked(f0.input == 5);
     auto* protLayout = new QVBoxLayout(protPage);
     protLayout->addWidget(locked);
-    protLayout->addWidget(new QLabel(QStringLiteral("锁定的单元格在浏览和填写表格时不能修改。"), protPage));
+    protLayout->addWidget(noteLabel(QStringLiteral("锁定的单元格在浏览和填写表格时不能修改。"), protPage));
     protLayout->addStretch();
     QObject::connect(locked, &QCheckBox::toggled, &dlg, touch(5));
     tabs->addTab(protPage, QStringLiteral("保护"));
 
     auto* layout = new QVBoxLayout(&dlg);
     layout->addWidget(tabs);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
+    addOkCancel(dlg, layout, [] { return true; });
     dlg.resize(480, 400);   // every tab visible
     if (dlg.exec() != QDialog::Accepted)
         return false;
@@ -440,10 +456,11 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
         return false;
 
     cell::CellControl::EditGroup group(control, QStringLiteral("设置单元格格式"));
-    const int fontIndex = control.FindFontIndex(fontName->currentText(), 1);
-    const int textIndex = textColor->color().isValid() ? control.FindColorIndex(textColor->color(), 1) : -1;
-    const int backIndex = backColor->color().isValid() ? control.FindColorIndex(backColor->color(), 1) : -1;
-    const int lineColor = control.FindColorIndex(borderColor->color(), 1);
+    // Fonts and colours enter the workbook's tables only for the pages that use them.
+    const int fontIndex = touched[2] ? control.FindFontIndex(fontName->currentText(), 1) : -1;
+    const int textIndex = touched[2] && textColor->color().isValid() ? control.FindColorIndex(textColor->color(), 1) : -1;
+    const int backIndex = touched[4] && backColor->color().isValid() ? control.FindColorIndex(backColor->color(), 1) : -1;
+    const int lineColor = touched[3] ? control.FindColorIndex(borderColor->color(), 1) : -1;
     const int style = borderStyle->currentData().toInt();
     for (int c = c1; c <= c2; ++c)
         for (int r = r1; r <= r2; ++r) {
@@ -523,17 +540,22 @@ bool lineDialog(QWidget* parent, cell::CellControl& control)
     dlg.setWindowTitle(QStringLiteral("画线/抹线"));
     auto* draw = new QRadioButton(QStringLiteral("画线(&D)"), &dlg);
     auto* erase = new QRadioButton(QStringLiteral("抹线(&E)"), &dlg);
+    draw->setObjectName(QStringLiteral("draw"));
+    erase->setObjectName(QStringLiteral("erase"));
     draw->setChecked(true);
     auto* kind = new QComboBox(&dlg);
+    kind->setObjectName(QStringLiteral("kind"));
     kind->addItems({QStringLiteral("网格线"), QStringLiteral("框线"), QStringLiteral("单元格左线"),
                     QStringLiteral("单元格右线"), QStringLiteral("单元格上线"), QStringLiteral("单元格下线"),
                     QStringLiteral("正斜线"), QStringLiteral("反斜线")});
     auto* style = new QComboBox(&dlg);
+    style->setObjectName(QStringLiteral("style"));
     fillLineStyles(style, false);
     auto* color = new ColorButton(&dlg, QColor(Qt::black), QStringLiteral("黑色"));
+    color->setObjectName(QStringLiteral("color"));
     QObject::connect(erase, &QRadioButton::toggled, style, &QWidget::setDisabled);
     QObject::connect(erase, &QRadioButton::toggled, color, &QWidget::setDisabled);
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("区域(&R):"), range);
     auto* mode = new QHBoxLayout;
@@ -545,9 +567,7 @@ bool lineDialog(QWidget* parent, cell::CellControl& control)
     form->addRow(QStringLiteral("颜色(&C):"), color);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -586,6 +606,9 @@ bool backPictureDialog(QWidget* parent, cell::CellControl& control)
     show();
     auto* choose = new QPushButton(QStringLiteral("选择图片(&P)..."), &dlg);
     auto* clear = new QPushButton(QStringLiteral("清除背景(&C)"), &dlg);
+    choose->setObjectName(QStringLiteral("choose"));
+    clear->setObjectName(QStringLiteral("clear"));
+    clear->setEnabled(!data.isEmpty());
     QObject::connect(choose, &QPushButton::clicked, &dlg, [&] {
         const QString path = QFileDialog::getOpenFileName(&dlg, QStringLiteral("选择背景图片"), QString(), pictureFilter());
         if (path.isEmpty())
@@ -594,12 +617,14 @@ bool backPictureDialog(QWidget* parent, cell::CellControl& control)
         if (!read.isEmpty()) {
             data = read;
             show();
+            clear->setEnabled(true);
         }
     });
     QObject::connect(clear, &QPushButton::clicked, &dlg, [&] {
         data.clear();
         preview->clear();
         show();
+        clear->setEnabled(false);
     });
     auto* side = new QVBoxLayout;
     side->addWidget(choose);
@@ -610,9 +635,8 @@ bool backPictureDialog(QWidget* parent, cell::CellControl& control)
     top->addLayout(side);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(top);
-    layout->addWidget(new QLabel(QStringLiteral("背景图片只在屏幕上平铺显示，不打印。"), &dlg));
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
+    layout->addWidget(noteLabel(QStringLiteral("背景图片只在屏幕上平铺显示，不打印。"), &dlg));
+    addOkCancel(dlg, layout, [] { return true; });
     if (dlg.exec() != QDialog::Accepted || data == control.sheet(sheet).backgroundPicture)
         return false;
     control.setBackgroundPicture(sheet, data);

@@ -53,17 +53,21 @@ bool chartWizard(QWidget* parent, cell::CellControl& control)
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("图表向导"));
     auto* type = new QComboBox(&dlg);
+    type->setObjectName(QStringLiteral("type"));
     type->addItem(QStringLiteral("柱形图"), int(cell::ChartType::Bar));
     type->addItem(QStringLiteral("折线图"), int(cell::ChartType::Line));
     type->addItem(QStringLiteral("饼图"), int(cell::ChartType::Pie));
-    auto* data = new QLineEdit(selectionText(control), &dlg);
+    auto* data = lineEdit(&dlg, selectionText(control), "range");
     auto* inCols = new QRadioButton(QStringLiteral("列(&C)"), &dlg);
     auto* inRows = new QRadioButton(QStringLiteral("行(&R)"), &dlg);
+    inCols->setObjectName(QStringLiteral("inColumns"));
+    inRows->setObjectName(QStringLiteral("inRows"));
     inCols->setChecked(true);
     auto* labels = new QCheckBox(QStringLiteral("首行、首列为名称(&N)"), &dlg);
+    labels->setObjectName(QStringLiteral("labels"));
     labels->setChecked(true);
-    auto* title = new QLineEdit(&dlg);
-    auto* place = new QLineEdit(&dlg);
+    auto* title = lineEdit(&dlg, QString(), "title");
+    auto* place = lineEdit(&dlg, QString(), "place");
     cell::Range r;
     if (parseRange(data->text(), r))
         place->setText(rangeText(cell::chartAnchorFor(control.sheet(sheet), r)));
@@ -83,10 +87,7 @@ bool chartWizard(QWidget* parent, cell::CellControl& control)
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addWidget(preview, 1);
-    auto* note = new QLabel(QStringLiteral("图表随数据变化自动重画，与表格一起保存和打印。"), &dlg);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
+    layout->addWidget(noteLabel(QStringLiteral("图表随数据变化自动重画，与表格一起保存和打印。"), &dlg));
 
     const auto current = [&] {
         cell::Chart c;
@@ -105,7 +106,7 @@ bool chartWizard(QWidget* parent, cell::CellControl& control)
     QObject::connect(labels, &QCheckBox::toggled, &dlg, refresh);
     QObject::connect(title, &QLineEdit::textChanged, &dlg, refresh);
     refresh();
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range d, a;
         if (!readRange(&dlg, data, d) || !readRange(&dlg, place, a))
             return false;

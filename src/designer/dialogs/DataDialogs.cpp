@@ -5,8 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
+#include <QDate>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,22 +22,17 @@ bool transposeDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("数据转置"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
-    auto* target = new QLineEdit(&dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     int c1, r1, c2, r2;
     control.GetSelectRange(c1, r1, c2, r2);
-    target->setText(cell::CellControl::GetCellRef(c1, r1));
+    auto* target = lineEdit(&dlg, cell::CellControl::GetCellRef(c1, r1), "target");
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("转置区域(&R):"), range);
     form->addRow(QStringLiteral("结果左上角(&T):"), target);
-    auto* note = new QLabel(QStringLiteral("行变为列、列变为行；组合单元格随之转置，区域内的公式引用随单元格移动。"), &dlg);
-    note->setWordWrap(true);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    layout->addWidget(noteLabel(QStringLiteral("行变为列、列变为行；组合单元格随之转置，指向这些单元格的公式引用随之移动。"), &dlg));
+    addOkCancel(dlg, layout, [&] {
         cell::Range r, t;
         if (!readRange(&dlg, range, r) || !readRange(&dlg, target, t))
             return false;
@@ -51,34 +45,31 @@ bool roundBalanceDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("舍位平衡"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* unit = new QComboBox(&dlg);
+    unit->setObjectName(QStringLiteral("unit"));
     const QList<QPair<QString, double>> units{{QStringLiteral("不换算"), 1},     {QStringLiteral("除以 10"), 10},
                                                {QStringLiteral("除以 100"), 100}, {QStringLiteral("除以 1000（千）"), 1000},
                                                {QStringLiteral("除以 10000（万）"), 10000}};
     for (const auto& u : units)
         unit->addItem(u.first, u.second);
-    auto* decimals = new QSpinBox(&dlg);
-    decimals->setRange(0, 6);
-    decimals->setValue(2);
+    auto* decimals = numberBox(&dlg, 0, 6, 2, "decimals");
     auto* totalRow = new QCheckBox(QStringLiteral("最后一行为合计行(&B)"), &dlg);
     auto* totalCol = new QCheckBox(QStringLiteral("最后一列为合计列(&C)"), &dlg);
+    totalRow->setObjectName(QStringLiteral("totalRow"));
+    totalCol->setObjectName(QStringLiteral("totalCol"));
     totalRow->setChecked(true);
     totalCol->setChecked(true);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("平衡区域(&R):"), range);
     form->addRow(QStringLiteral("换算单位(&U):"), unit);
     form->addRow(QStringLiteral("保留小数位数(&D):"), decimals);
-    auto* note = new QLabel(QStringLiteral("舍位后各行、各列仍与合计相符，每个数与原值相差不超过末位的 1。"), &dlg);
-    note->setWordWrap(true);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addWidget(totalRow);
     layout->addWidget(totalCol);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    layout->addWidget(noteLabel(QStringLiteral("舍位后各行、各列仍与合计相符，每个数与原值相差不超过末位的 1。"), &dlg));
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -93,11 +84,13 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("序列"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
 
     auto* along = new QGroupBox(QStringLiteral("序列产生在"), &dlg);
     auto* inCols = new QRadioButton(QStringLiteral("列(&C)"), along);
     auto* inRows = new QRadioButton(QStringLiteral("行(&R)"), along);
+    inCols->setObjectName(QStringLiteral("inColumns"));
+    inRows->setObjectName(QStringLiteral("inRows"));
     int c1, r1, c2, r2;
     control.GetSelectRange(c1, r1, c2, r2);
     (r2 > r1 || c2 == c1 ? inCols : inRows)->setChecked(true);
@@ -109,6 +102,9 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
     auto* linear = new QRadioButton(QStringLiteral("等差序列(&L)"), type);
     auto* growth = new QRadioButton(QStringLiteral("等比序列(&G)"), type);
     auto* date = new QRadioButton(QStringLiteral("日期(&D)"), type);
+    linear->setObjectName(QStringLiteral("linear"));
+    growth->setObjectName(QStringLiteral("growth"));
+    date->setObjectName(QStringLiteral("date"));
     linear->setChecked(true);
     auto* typeLayout = new QVBoxLayout(type);
     typeLayout->addWidget(linear);
@@ -122,7 +118,9 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
                               new QRadioButton(QStringLiteral("月(&M)"), unitBox),
                               new QRadioButton(QStringLiteral("年(&Y)"), unitBox)};
     auto* unitGroup = new QButtonGroup(&dlg);
+    const char* unitNames[4] = {"days", "workdays", "months", "years"};
     for (int i = 0; i < 4; ++i) {
+        units[i]->setObjectName(QLatin1String(unitNames[i]));
         unitGroup->addButton(units[i], i);
         unitLayout->addWidget(units[i]);
     }
@@ -130,8 +128,9 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
     unitBox->setEnabled(false);
     QObject::connect(date, &QRadioButton::toggled, unitBox, &QWidget::setEnabled);
 
-    auto* step = new QLineEdit(QStringLiteral("1"), &dlg);
-    auto* stop = new QLineEdit(&dlg);
+    auto* step = lineEdit(&dlg, QStringLiteral("1"), "step");
+    auto* stop = lineEdit(&dlg, QString(), "stop");
+    stop->setPlaceholderText(QStringLiteral("不限；日期可写作 2024-12-31"));
     auto* grid = new QGridLayout;
     grid->addWidget(along, 0, 0);
     grid->addWidget(type, 0, 1);
@@ -143,9 +142,7 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addLayout(grid);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -154,17 +151,16 @@ bool fillSerialDialog(QWidget* parent, cell::CellControl& control)
         o.type = linear->isChecked() ? cell::SeriesType::Linear
                                      : (growth->isChecked() ? cell::SeriesType::Growth : cell::SeriesType::Date);
         o.unit = cell::DateUnit(unitGroup->checkedId());
-        bool ok = false;
-        o.step = step->text().trimmed().toDouble(&ok);
-        if (!ok) {
-            return fail(&dlg, QStringLiteral("步长值应为数字。"));
-        }
+        if (!readNumber(&dlg, step, QStringLiteral("步长值"), o.step))
+            return false;
         if (!stop->text().trimmed().isEmpty()) {
             o.hasStop = true;
-            o.stop = stop->text().trimmed().toDouble(&ok);
-            if (!ok) {
-                return fail(&dlg, QStringLiteral("终止值应为数字。"));
-            }
+            // A date series stops at a date; its cells hold day numbers counted from 1899-12-30.
+            const QDate d = QDate::fromString(stop->text().trimmed(), QStringLiteral("yyyy-M-d"));
+            if (o.type == cell::SeriesType::Date && d.isValid())
+                o.stop = double(QDate(1899, 12, 30).daysTo(d));
+            else if (!readNumber(&dlg, stop, QStringLiteral("终止值"), o.stop))
+                return false;
         }
         return attempt(&dlg, [&] { control.fillSeries(r, o); });
     });
@@ -175,8 +171,9 @@ bool fillBetweenSheetsDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("垂直填充"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* sheets = sheetList(control, &dlg, false);
+    sheets->setObjectName(QStringLiteral("sheets"));
     // The current sheet is the source: it cannot be a target.
     if (auto* self = sheets->item(control.GetCurSheet()))
         self->setFlags(self->flags() & ~Qt::ItemIsEnabled);
@@ -184,11 +181,9 @@ bool fillBetweenSheetsDialog(QWidget* parent, cell::CellControl& control)
     form->addRow(QStringLiteral("填充区域(&R):"), range);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(QStringLiteral("把当前表页的区域复制到下列表页的同一位置(&S):"), &dlg));
+    layout->addWidget(buddyLabel(QStringLiteral("把当前表页的区域复制到下列表页的同一位置(&S):"), sheets, &dlg));
     layout->addWidget(sheets);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;

@@ -2,12 +2,20 @@
 
 #include "core/QuelmarError.h"
 
+#include <cmath>
+
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace designer::dialogs {
 
@@ -132,6 +140,98 @@ bool readRange(QWidget* parent, const QLineEdit* edit, Range& out)
     QMessageBox::warning(parent, QStringLiteral("提示"),
                          QStringLiteral("区域“%1”不正确（应如 B2:D8）。").arg(edit->text().trimmed()));
     return false;
+}
+
+bool readNumber(QWidget* parent, const QLineEdit* edit, const QString& what, double& out)
+{
+    bool ok = false;
+    out = edit->text().trimmed().toDouble(&ok);
+    if (ok && std::isfinite(out))
+        return true;
+    fail(parent, QStringLiteral("%1应为数字。").arg(what));
+    return false;
+}
+
+QLineEdit* lineEdit(QWidget* parent, const QString& text, const char* name)
+{
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QSpinBox* numberBox(QWidget* parent, int min, int max, int value, const char* name)
+{
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(min, max);
+    box->setValue(value);
+    return box;
+}
+
+QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+void addRow(QFormLayout* form, const QString& label, QLayout* field, QWidget* buddy)
+{
+    form->addRow(buddyLabel(label, buddy, form->parentWidget()), field);
+}
+
+QLabel* noteLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QDialogButtonBox* addOkCancel(QDialog& dlg, QBoxLayout* layout, const std::function<bool()>& onOk)
+{
+    QDialogButtonBox* buttons = okCancel(&dlg);
+    layout->addWidget(buttons);
+    onAccept(dlg, buttons, onOk);
+    return buttons;
+}
+
+QDialogButtonBox* addClose(QDialog& dlg, QBoxLayout* layout)
+{
+    auto* box = new QDialogButtonBox(&dlg);
+    box->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    layout->addWidget(box);
+    return box;
+}
+
+namespace {
+
+class ReturnFilter : public QObject {
+public:
+    ReturnFilter(QLineEdit* edit, std::function<void()> action) : QObject(edit), m_action(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_action();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+} // namespace
+
+void onReturn(QLineEdit* edit, const std::function<void()>& action)
+{
+    edit->installEventFilter(new ReturnFilter(edit, action));
 }
 
 } // namespace designer::dialogs

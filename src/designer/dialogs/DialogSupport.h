@@ -15,10 +15,15 @@
 
 #include <functional>
 
+class QBoxLayout;
 class QComboBox;
 class QDialogButtonBox;
+class QFormLayout;
+class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
+class QSpinBox;
 
 namespace designer::dialogs {
 
@@ -48,6 +53,26 @@ void fillColumns(QComboBox* box, int from, int to);
 
 // A range text that must parse; shows "区域 ... 不正确" and gives false when it does not.
 bool readRange(QWidget* parent, const QLineEdit* edit, cell::Range& out);
+// A number typed in `edit`; shows "<what>应为数字。" and gives false when it is not one.
+bool readNumber(QWidget* parent, const QLineEdit* edit, const QString& what, double& out);
+
+// ---- form pieces the dialogs share; every field gets an object name, by which scripts and tests find it ----------
+// A line edit holding `text` (a range box when given the selection text).
+QLineEdit* lineEdit(QWidget* parent, const QString& text, const char* name);
+// A whole-number box.
+QSpinBox* numberBox(QWidget* parent, int min, int max, int value, const char* name);
+// A label whose mnemonic ("(&R)") moves the focus to `buddy`.
+QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent);
+// A form row whose field is a layout; the label's mnemonic goes to `buddy`.
+void addRow(QFormLayout* form, const QString& label, QLayout* field, QWidget* buddy);
+// A wrapped line of explanation.
+QLabel* noteLabel(const QString& text, QWidget* parent);
+// 确定 / 取消 at the foot of `layout`; 确定 runs `onOk` and closes the dialog only when it returns true.
+QDialogButtonBox* addOkCancel(QDialog& dlg, QBoxLayout* layout, const std::function<bool()>& onOk);
+// A lone 关闭 button at the foot of `layout`, for the dialogs that only show things.
+QDialogButtonBox* addClose(QDialog& dlg, QBoxLayout* layout);
+// Enter in `edit` runs `action` instead of the dialog's default button.
+void onReturn(QLineEdit* edit, const std::function<void()>& action);
 
 // A button that shows a colour and asks for another; an invalid colour means "none" / "automatic".
 class ColorButton : public QToolButton {

@@ -54,7 +54,7 @@ bool importExcelDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("导入Excel文件"));
-    auto* path = new QLineEdit(&dlg);
+    auto* path = lineEdit(&dlg, QString(), "path");
     auto* browse = new QPushButton(QStringLiteral("浏览(&B)..."), &dlg);
     QObject::connect(browse, &QPushButton::clicked, &dlg, [&] {
         const QString chosen = QFileDialog::getOpenFileName(
@@ -69,22 +69,20 @@ bool importExcelDialog(QWidget* parent, cell::CellControl& control)
     auto* mode = new QGroupBox(QStringLiteral("导入方式"), &dlg);
     auto* replace = new QRadioButton(QStringLiteral("替换全部表页(&R)"), mode);
     auto* append = new QRadioButton(QStringLiteral("追加为新的表页(&A)"), mode);
+    replace->setObjectName(QStringLiteral("replace"));
+    append->setObjectName(QStringLiteral("append"));
     replace->setChecked(true);
     auto* modeLayout = new QVBoxLayout(mode);
     modeLayout->addWidget(replace);
     modeLayout->addWidget(append);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("文件(&F):"), fileRow);
-    auto* note = new QLabel(QStringLiteral("可导入 .xlsx、.xls、.ods 和 .csv 文件：数值、公式、组合单元格、列宽行高、字体、对齐、边框、底色和数字格式。"), &dlg);
-    note->setWordWrap(true);
+    addRow(form, QStringLiteral("文件(&F):"), fileRow, path);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addWidget(mode);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
+    layout->addWidget(noteLabel(QStringLiteral("可导入 .xlsx、.xls、.ods 和 .csv 文件：数值、公式、组合单元格、列宽行高、字体、对齐、边框、底色和数字格式。"), &dlg));
     QString report;
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         if (path->text().trimmed().isEmpty())
             return fail(&dlg, QStringLiteral("请选择要导入的文件。"));
         return busy(&dlg, [&] {

@@ -18,13 +18,18 @@ bool findReplaceDialog(QWidget* parent, cell::CellControl& control, int mode)
     const bool replace = mode == 1;
     QDialog dlg(parent);
     dlg.setWindowTitle(replace ? QStringLiteral("替换") : QStringLiteral("查找"));
-    auto* find = new QLineEdit(&dlg);
-    auto* with = new QLineEdit(&dlg);
+    auto* find = lineEdit(&dlg, QString(), "find");
+    auto* with = lineEdit(&dlg, QString(), "replaceWith");
+    find->setMinimumWidth(240);
     auto* matchCase = new QCheckBox(QStringLiteral("区分大小写(&C)"), &dlg);
     auto* whole = new QCheckBox(QStringLiteral("单元格完全匹配(&O)"), &dlg);
+    matchCase->setObjectName(QStringLiteral("matchCase"));
+    whole->setObjectName(QStringLiteral("wholeCell"));
     auto* order = new QComboBox(&dlg);
+    order->setObjectName(QStringLiteral("order"));
     order->addItems({QStringLiteral("按行"), QStringLiteral("按列")});
     auto* lookIn = new QComboBox(&dlg);
+    lookIn->setObjectName(QStringLiteral("lookIn"));
     lookIn->addItems({QStringLiteral("值"), QStringLiteral("公式")});
     if (replace)
         lookIn->setCurrentIndex(1);
@@ -44,6 +49,9 @@ bool findReplaceDialog(QWidget* parent, cell::CellControl& control, int mode)
     auto* one = new QPushButton(QStringLiteral("替换(&R)"), &dlg);
     auto* all = new QPushButton(QStringLiteral("全部替换(&A)"), &dlg);
     auto* close = new QPushButton(QStringLiteral("关闭"), &dlg);
+    next->setObjectName(QStringLiteral("findNext"));
+    one->setObjectName(QStringLiteral("replaceOne"));
+    all->setObjectName(QStringLiteral("replaceAll"));
     next->setDefault(true);
     one->setVisible(replace);
     all->setVisible(replace);

@@ -77,8 +77,9 @@ QWidget* functionPicker(QWidget* parent, QLineEdit* edit)
 {
     auto* box = new QWidget(parent);
     auto* list = new QListWidget(box);
-    auto* help = new QLabel(box);
-    help->setWordWrap(true);
+    list->setObjectName(QStringLiteral("functions"));
+    auto* help = noteLabel(QStringLiteral("选中函数可看到它的参数说明。"), box);
+    help->setObjectName(QStringLiteral("functionHelp"));
     help->setMinimumHeight(48);
     const QList<cell::formula::FunctionInfo> functions = cell::formula::FormulaEngine::functions();
     for (const auto& f : functions) {
@@ -96,7 +97,7 @@ QWidget* functionPicker(QWidget* parent, QLineEdit* edit)
     });
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("函数(&U)（双击插入）:"), box));
+    layout->addWidget(buddyLabel(QStringLiteral("函数(&U)（双击插入）:"), list, box));
     layout->addWidget(list, 1);
     layout->addWidget(help);
     return box;
@@ -115,8 +116,9 @@ bool formulaInputDialog(QWidget* parent, cell::CellControl& control)
     const int col = control.GetCurCol(), row = control.GetCurRow(), sheet = control.GetCurSheet();
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("输入公式 - %1").arg(cell::CellControl::GetCellRef(col, row)));
-    auto* edit = new QLineEdit(currentFormula(control), &dlg);
+    auto* edit = lineEdit(&dlg, currentFormula(control), "formula");
     auto* preview = new QLabel(&dlg);
+    preview->setObjectName(QStringLiteral("check"));
     QObject::connect(edit, &QLineEdit::textChanged, preview, [&](const QString& text) {
         if (text.trimmed().isEmpty() || text.trimmed() == QLatin1String("=")) {
             preview->clear();
@@ -136,9 +138,7 @@ bool formulaInputDialog(QWidget* parent, cell::CellControl& control)
     layout->addLayout(form);
     layout->addWidget(preview);
     layout->addWidget(functionPicker(&dlg, edit), 1);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         return attempt(&dlg, [&] { control.SetFormula(col, row, sheet, edit->text()); });
     });
     dlg.resize(520, 480);
@@ -149,20 +149,16 @@ bool batchFormulaDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("批量录入公式"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
-    auto* edit = new QLineEdit(currentFormula(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
+    auto* edit = lineEdit(&dlg, currentFormula(control), "formula");
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("录入区域(&R):"), range);
     form->addRow(QStringLiteral("首个单元格的公式(&F):"), edit);
-    auto* note = new QLabel(QStringLiteral("区域内每个单元格都得到这个公式，相对引用随单元格移动（如 =B2*C2 到下一行成为 =B3*C3）。"), &dlg);
-    note->setWordWrap(true);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(note);
+    layout->addWidget(noteLabel(QStringLiteral("区域内每个单元格都得到这个公式，相对引用随单元格移动（如 =B2*C2 到下一行成为 =B3*C3）。"), &dlg));
     layout->addWidget(functionPicker(&dlg, edit), 1);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -176,24 +172,22 @@ bool fillFormulaSerialDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("填充公式序列"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* down = new QRadioButton(QStringLiteral("向下填充（按列）(&D)"), &dlg);
     auto* right = new QRadioButton(QStringLiteral("向右填充（按行）(&R)"), &dlg);
+    down->setObjectName(QStringLiteral("down"));
+    right->setObjectName(QStringLiteral("right"));
     int c1, r1, c2, r2;
     control.GetSelectRange(c1, r1, c2, r2);
     (c2 > c1 && r2 == r1 ? right : down)->setChecked(true);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("填充区域(&A):"), range);
-    auto* note = new QLabel(QStringLiteral("用区域第一行（向右时为第一列）的公式填满区域，相对引用逐格移动。"), &dlg);
-    note->setWordWrap(true);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addWidget(down);
     layout->addWidget(right);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    layout->addWidget(noteLabel(QStringLiteral("用区域第一行（向右时为第一列）的公式填满区域，相对引用逐格移动。"), &dlg));
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -215,6 +209,8 @@ bool formulaListDialog(QWidget* parent, cell::CellControl& control)
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("公式列表"));
     auto* table = new QTableWidget(&dlg);
+    table->setObjectName(QStringLiteral("formulas"));
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
@@ -233,6 +229,8 @@ bool formulaListDialog(QWidget* parent, cell::CellControl& control)
     }
     table->horizontalHeader()->setStretchLastSection(true);
     table->resizeColumnsToContents();
+    if (!list.isEmpty())
+        table->selectRow(0);
     const auto jump = [&] {
         const QTableWidgetItem* where = table->item(table->currentRow(), 0);
         if (where)
@@ -243,6 +241,7 @@ bool formulaListDialog(QWidget* parent, cell::CellControl& control)
         dlg.accept();
     });
     auto* go = new QPushButton(QStringLiteral("定位(&G)"), &dlg);
+    go->setObjectName(QStringLiteral("go"));
     QObject::connect(go, &QPushButton::clicked, &dlg, [&] {
         jump();
         dlg.accept();
@@ -279,7 +278,7 @@ bool rulesDialog(QWidget* parent, cell::CellControl& control, bool colour)
 
     QDialog dlg(parent);
     dlg.setWindowTitle(colour ? QStringLiteral("定义单元颜色公式 - %1").arg(ref) : QStringLiteral("定义单元显示公式 - %1").arg(ref));
-    auto* edit = new QLineEdit(&dlg);
+    auto* edit = lineEdit(&dlg, QString(), "formula");
     const QString current = colour ? old.colorFormula : old.showFormula;
     edit->setText(current.isEmpty() ? QString() : QLatin1Char('=') + current);
     auto* form = new QFormLayout;
@@ -292,29 +291,27 @@ bool rulesDialog(QWidget* parent, cell::CellControl& control, bool colour)
                                QStringLiteral("不变"));
         back = new ColorButton(&dlg, qAlpha(old.backColor) ? QColor::fromRgba(old.backColor) : QColor(),
                                QStringLiteral("不变"));
+        text->setObjectName(QStringLiteral("textColor"));
+        back->setObjectName(QStringLiteral("backColor"));
         auto* noBack = new QPushButton(QStringLiteral("底色不变"), &dlg);
         QObject::connect(noBack, &QPushButton::clicked, &dlg, [back] { back->setColor(QColor()); });
         auto* backRow = new QHBoxLayout;
         backRow->addWidget(back);
         backRow->addWidget(noBack);
+        backRow->addStretch();
         form->addRow(QStringLiteral("条件成立时文字颜色(&T):"), text);
-        form->addRow(QStringLiteral("条件成立时底色(&B):"), backRow);
+        addRow(form, QStringLiteral("条件成立时底色(&B):"), backRow, back);
     } else {
         edit->setPlaceholderText(QStringLiteral("=IF(C5>=90,\"合格\",\"不合格\")"));
         form->addRow(QStringLiteral("显示公式(&F):"), edit);
     }
-    auto* note = new QLabel(colour ? QStringLiteral("条件成立（为真或非零）时单元格换用所选颜色，随数据变化即时更新，打印时同样生效。")
-                                   : QStringLiteral("单元格显示公式的结果，其中的值不变；随数据变化即时更新，打印时同样生效。"),
-                            &dlg);
-    note->setWordWrap(true);
+    auto* note = noteLabel(colour ? QStringLiteral("条件成立（为真或非零）时单元格换用所选颜色，随数据变化即时更新，打印时同样生效。")
+                                  : QStringLiteral("单元格显示公式的结果，其中的值不变；随数据变化即时更新，打印时同样生效。"),
+                           &dlg);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
     layout->addWidget(note);
     layout->addWidget(functionPicker(&dlg, edit), 1);
-    auto* buttons = okCancel(&dlg);
-    QPushButton* clear = buttons->addButton(QStringLiteral("清除公式(&C)"), QDialogButtonBox::ResetRole);
-    clear->setEnabled(!current.isEmpty());
-    layout->addWidget(buttons);
     bool changed = false;
     const auto apply = [&](const QString& text_) {
         cell::CellRules r = old;
@@ -330,11 +327,14 @@ bool rulesDialog(QWidget* parent, cell::CellControl& control, bool colour)
             changed = true;
         });
     };
+    QDialogButtonBox* buttons = addOkCancel(dlg, layout, [&] { return apply(edit->text()); });
+    QPushButton* clear = buttons->addButton(QStringLiteral("清除公式(&C)"), QDialogButtonBox::ResetRole);
+    clear->setObjectName(QStringLiteral("clear"));
+    clear->setEnabled(!current.isEmpty());
     QObject::connect(clear, &QPushButton::clicked, &dlg, [&] {
         if (apply(QString()))
             dlg.accept();
     });
-    onAccept(dlg, buttons, [&] { return apply(edit->text()); });
     dlg.resize(520, 460);
     dlg.exec();
     return changed;

@@ -19,11 +19,14 @@ bool sortDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("区域排序"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* byRows = new QRadioButton(QStringLiteral("按行排序（按列的值重排各行）(&W)"), &dlg);
     auto* byCols = new QRadioButton(QStringLiteral("按列排序（按行的值重排各列）(&L)"), &dlg);
+    byRows->setObjectName(QStringLiteral("byRows"));
+    byCols->setObjectName(QStringLiteral("byColumns"));
     byRows->setChecked(true);
     auto* header = new QCheckBox(QStringLiteral("第一行（列）为标题，不参加排序(&H)"), &dlg);
+    header->setObjectName(QStringLiteral("header"));
 
     auto* keysBox = new QGroupBox(QStringLiteral("排序关键字"), &dlg);
     auto* grid = new QGridLayout(keysBox);
@@ -35,6 +38,8 @@ bool sortDialog(QWidget* parent, cell::CellControl& control)
         key[i] = new QComboBox(keysBox);
         dir[i] = new QComboBox(keysBox);
         dir[i]->addItems({QStringLiteral("升序"), QStringLiteral("降序")});
+        key[i]->setObjectName(QStringLiteral("key%1").arg(i + 1));
+        dir[i]->setObjectName(QStringLiteral("order%1").arg(i + 1));
         auto* label = new QLabel(names[i], keysBox);
         label->setBuddy(key[i]);
         grid->addWidget(label, i, 0);
@@ -71,21 +76,17 @@ bool sortDialog(QWidget* parent, cell::CellControl& control)
     layout->addWidget(byCols);
     layout->addWidget(header);
     layout->addWidget(keysBox);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    QObject::disconnect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
-            return;
+            return false;
         QList<cell::SortKey> keys;
         for (int i = 0; i < 3; ++i) {
             const int k = key[i]->currentData().toInt();
             if (k > 0)
                 keys << cell::SortKey{k, dir[i]->currentIndex() == 0};
         }
-        if (attempt(&dlg, [&] { control.sortRange(r, keys, byRows->isChecked(), header->isChecked()); }))
-            dlg.accept();
+        return attempt(&dlg, [&] { control.sortRange(r, keys, byRows->isChecked(), header->isChecked()); });
     });
     return dlg.exec() == QDialog::Accepted;
 }

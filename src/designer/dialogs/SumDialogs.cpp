@@ -43,7 +43,10 @@ struct ConditionEditor {
         for (int i = 0; i < 3; ++i) {
             col[i] = new QComboBox(box);
             op[i] = new QComboBox(box);
-            value[i] = new QLineEdit(box);
+            value[i] = lineEdit(box, QString(), "");
+            col[i]->setObjectName(QStringLiteral("conditionColumn%1").arg(i + 1));
+            op[i]->setObjectName(QStringLiteral("conditionOp%1").arg(i + 1));
+            value[i]->setObjectName(QStringLiteral("conditionValue%1").arg(i + 1));
             for (int k = 0; k <= int(CompareOp::NotContains); ++k)
                 op[i]->addItem(cell::compareOpText(CompareOp(k)), k);
             grid->addWidget(new QLabel(QStringLiteral("条件 %1:").arg(i + 1), box), i, 0);
@@ -52,6 +55,7 @@ struct ConditionEditor {
             grid->addWidget(value[i], i, 3);
         }
         join = new QComboBox(box);
+        join->setObjectName(QStringLiteral("join"));
         join->addItems({QStringLiteral("同时满足所有条件"), QStringLiteral("满足任一条件")});
         grid->addWidget(join, 3, 1, 1, 3);
         setRange(r);
@@ -84,6 +88,8 @@ struct ConditionEditor {
 QTableWidget* resultTable(QWidget* parent)
 {
     auto* t = new QTableWidget(parent);
+    t->setObjectName(QStringLiteral("results"));
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->verticalHeader()->hide();
@@ -137,7 +143,7 @@ bool queryDialog(QWidget* parent, cell::CellControl& control, const QString& tit
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(title);
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     cell::Range r{1, 1, 1, 1};
     parseRange(range->text(), r);
     if (r.width() == 1 && r.height() == 1) {   // one cell selected: the whole sheet
@@ -157,11 +163,13 @@ bool queryDialog(QWidget* parent, cell::CellControl& control, const QString& tit
     QSpinBox* sheetNo = nullptr;
     if (sheets) {
         sheetBox = sheetList(control, &dlg, true);
+        sheetBox->setObjectName(QStringLiteral("sheets"));
         sheetBox->setMaximumHeight(110);
         form->addRow(QStringLiteral("表页(&S):"), sheetBox);
     }
     if (files) {
         fileBox = new QListWidget(&dlg);
+        fileBox->setObjectName(QStringLiteral("files"));
         fileBox->setMaximumHeight(110);
         if (!control.GetFileName().isEmpty())
             fileBox->addItem(control.GetFileName());
@@ -183,20 +191,17 @@ bool queryDialog(QWidget* parent, cell::CellControl& control, const QString& tit
         auto* fileColumn = new QVBoxLayout;
         fileColumn->addWidget(fileBox);
         fileColumn->addLayout(fileButtons);
-        form->addRow(QStringLiteral("文件(&F):"), fileColumn);
-        sheetNo = new QSpinBox(&dlg);
-        sheetNo->setRange(1, 999);
-        sheetNo->setValue(control.GetCurSheet() + 1);
+        addRow(form, QStringLiteral("文件(&F):"), fileColumn, fileBox);
+        sheetNo = numberBox(&dlg, 1, 999, control.GetCurSheet() + 1, "sheetNumber");
         form->addRow(QStringLiteral("第几页(&P):"), sheetNo);
     }
     auto* run = new QPushButton(QStringLiteral("查询(&Q)"), &dlg);
+    run->setObjectName(QStringLiteral("run"));
     run->setDefault(true);
     auto* count = new QLabel(&dlg);
+    count->setObjectName(QStringLiteral("count"));
     auto* table = resultTable(&dlg);
     jumpOnDoubleClick(table, control, 1, files ? -1 : 0);
-    auto* close = new QDialogButtonBox(&dlg);
-    close->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
-    QObject::connect(close, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     auto* runRow = new QHBoxLayout;
     runRow->addWidget(run);
     runRow->addWidget(count, 1);
@@ -205,11 +210,19 @@ bool queryDialog(QWidget* parent, cell::CellControl& control, const QString& tit
     layout->addWidget(conditions.box);
     layout->addLayout(runRow);
     layout->addWidget(table, 1);
-    layout->addWidget(close);
+    addClose(dlg, layout);
     QObject::connect(run, &QPushButton::clicked, &dlg, [&] {
         cell::Range qr;
         if (!readRange(&dlg, range, qr))
             return;
+        if (sheets && checkedSheets(sheetBox).isEmpty()) {
+            fail(&dlg, QStringLiteral("请选择要查询的表页。"));
+            return;
+        }
+        if (files && fileBox->count() == 0) {
+            fail(&dlg, QStringLiteral("请添加要查询的表格文件。"));
+            return;
+        }
         QList<cell::FoundRow> rows;
         QStringList failed;
         if (files) {
@@ -254,11 +267,18 @@ bool rangeSumDialog(QWidget* parent, cell::CellControl& control)
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("简单区域汇总"));
     auto* sources = new QListWidget(&dlg);
+    sources->setObjectName(QStringLiteral("sources"));
     sources->addItem(selectionText(control));
-    auto* source = new QLineEdit(&dlg);
+    auto* source = lineEdit(&dlg, QString(), "source");
     auto* add = new QPushButton(QStringLiteral("添加(&A)"), &dlg);
     auto* remove = new QPushButton(QStringLiteral("移去(&M)"), &dlg);
-    auto* target = new QLineEdit(&dlg);
+    add->setObjectName(QStringLiteral("add"));
+    add->setAutoDefault(false);
+    remove->setAutoDefault(false);
+    // The result goes beside the selection unless the user says otherwise.
+    int c1, r1, c2, r2;
+    control.GetSelectRange(c1, r1, c2, r2);
+    auto* target = lineEdit(&dlg, cell::CellControl::GetCellRef(c2 + 2, r1), "target");
     QObject::connect(add, &QPushButton::clicked, &dlg, [&] {
         cell::Range r;
         if (readRange(&dlg, source, r)) {
@@ -266,22 +286,20 @@ bool rangeSumDialog(QWidget* parent, cell::CellControl& control)
             source->clear();
         }
     });
+    onReturn(source, [add] { add->click(); });
     QObject::connect(remove, &QPushButton::clicked, &dlg, [&] { delete sources->currentItem(); });
-    auto* addRow = new QHBoxLayout;
-    addRow->addWidget(source, 1);
-    addRow->addWidget(add);
-    addRow->addWidget(remove);
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(source, 1);
+    sourceRow->addWidget(add);
+    sourceRow->addWidget(remove);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("汇总区域(&S):"), sources);
-    form->addRow(QStringLiteral("添加区域(&N):"), addRow);
+    addRow(form, QStringLiteral("添加区域(&N):"), sourceRow, source);
     form->addRow(QStringLiteral("结果左上角(&T):"), target);
-    auto* note = new QLabel(QStringLiteral("把大小相同的几个区域逐个单元格相加，结果写到目标位置。"), &dlg);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(note);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    layout->addWidget(noteLabel(QStringLiteral("把大小相同的几个区域逐个单元格相加，结果写到目标位置。"), &dlg));
+    addOkCancel(dlg, layout, [&] {
         QList<cell::Range> list;
         for (int i = 0; i < sources->count(); ++i) {
             cell::Range r;
@@ -302,19 +320,24 @@ bool classSumDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("区域分类汇总"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     cell::Range r{1, 1, 1, 1};
     parseRange(range->text(), r);
     auto* key = new QComboBox(&dlg);
+    key->setObjectName(QStringLiteral("key"));
     auto* sums = new QListWidget(&dlg);
+    sums->setObjectName(QStringLiteral("sumColumns"));
     auto* function = new QComboBox(&dlg);
+    function->setObjectName(QStringLiteral("function"));
     function->addItems({QStringLiteral("求和"), QStringLiteral("计数"), QStringLiteral("平均值"),
                         QStringLiteral("最大值"), QStringLiteral("最小值")});
     auto* header = new QCheckBox(QStringLiteral("第一行为标题(&H)"), &dlg);
+    header->setObjectName(QStringLiteral("header"));
     header->setChecked(true);
     auto* total = new QCheckBox(QStringLiteral("加总计行“合计”(&G)"), &dlg);
+    total->setObjectName(QStringLiteral("grandTotal"));
     total->setChecked(true);
-    auto* target = new QLineEdit(cell::CellControl::GetCellRef(r.col2 + 2, r.row1), &dlg);
+    auto* target = lineEdit(&dlg, cell::CellControl::GetCellRef(r.col2 + 2, r.row1), "target");
     const auto refill = [&] {
         cell::Range nr;
         if (!parseRange(range->text(), nr))
@@ -330,6 +353,12 @@ bool classSumDialog(QWidget* parent, cell::CellControl& control)
     };
     QObject::connect(range, &QLineEdit::editingFinished, &dlg, refill);
     refill();
+    // The key column is what the rows are grouped by, not something to add up.
+    QObject::connect(key, &QComboBox::currentIndexChanged, &dlg, [&] {
+        for (int i = 0; i < sums->count(); ++i)
+            if (sums->item(i)->data(Qt::UserRole) == key->currentData())
+                sums->item(i)->setCheckState(Qt::Unchecked);
+    });
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("汇总区域(&R):"), range);
     form->addRow(QStringLiteral("分类字段(&K):"), key);
@@ -340,9 +369,7 @@ bool classSumDialog(QWidget* parent, cell::CellControl& control)
     layout->addLayout(form);
     layout->addWidget(header);
     layout->addWidget(total);
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    addOkCancel(dlg, layout, [&] {
         cell::Range sr, t;
         if (!readRange(&dlg, range, sr) || !readRange(&dlg, target, t))
             return false;
@@ -365,9 +392,11 @@ bool sheetRangeSumDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("页间区域汇总"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* sheets = sheetList(control, &dlg, true, control.GetCurSheet());
+    sheets->setObjectName(QStringLiteral("sheets"));
     auto* target = new QComboBox(&dlg);
+    target->setObjectName(QStringLiteral("targetSheet"));
     for (const cell::Sheet& sh : control.workbook().sheets)
         target->addItem(sh.name);
     target->setCurrentIndex(control.GetCurSheet());
@@ -377,10 +406,8 @@ bool sheetRangeSumDialog(QWidget* parent, cell::CellControl& control)
     form->addRow(QStringLiteral("汇总到表页(&T):"), target);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(QStringLiteral("各表页同一区域逐个单元格相加，结果写到目标表页的同一区域。"), &dlg));
-    auto* buttons = okCancel(&dlg);
-    layout->addWidget(buttons);
-    onAccept(dlg, buttons, [&] {
+    layout->addWidget(noteLabel(QStringLiteral("各表页同一区域逐个单元格相加，结果写到目标表页的同一区域。"), &dlg));
+    addOkCancel(dlg, layout, [&] {
         cell::Range r;
         if (!readRange(&dlg, range, r))
             return false;
@@ -396,23 +423,25 @@ bool sheetRangeViewDialog(QWidget* parent, cell::CellControl& control)
 {
     QDialog dlg(parent);
     dlg.setWindowTitle(QStringLiteral("页间区域透视"));
-    auto* range = new QLineEdit(selectionText(control), &dlg);
+    auto* range = lineEdit(&dlg, selectionText(control), "range");
     auto* sheets = sheetList(control, &dlg, true);
+    sheets->setObjectName(QStringLiteral("sheets"));
     sheets->setMaximumHeight(110);
     auto* show = new QPushButton(QStringLiteral("透视(&V)"), &dlg);
+    show->setObjectName(QStringLiteral("run"));
     show->setDefault(true);
     auto* table = resultTable(&dlg);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("透视区域(&R):"), range);
     form->addRow(QStringLiteral("表页(&S):"), sheets);
-    auto* close = new QDialogButtonBox(&dlg);
-    close->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
-    QObject::connect(close, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* showRow = new QHBoxLayout;
+    showRow->addWidget(show);
+    showRow->addStretch();
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
-    layout->addWidget(show);
+    layout->addLayout(showRow);
     layout->addWidget(table, 1);
-    layout->addWidget(close);
+    addClose(dlg, layout);
     // One row per sheet, one column per cell of the range, and a last row with the sums of the numbers.
     QObject::connect(show, &QPushButton::clicked, &dlg, [&] {
         cell::Range r;
@@ -423,6 +452,10 @@ bool sheetRangeViewDialog(QWidget* parent, cell::CellControl& control)
             return;
         }
         const QList<int> list = checkedSheets(sheets);
+        if (list.isEmpty()) {
+            fail(&dlg, QStringLiteral("请选择要透视的表页。"));
+            return;
+        }
         QStringList headers{QStringLiteral("表页")};
         for (int row = r.row1; row <= r.row2; ++row)
             for (int c = r.col1; c <= r.col2; ++c)
