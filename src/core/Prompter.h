@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +56,26 @@ public:
 
 private:
     Prompter& m_p;
+};
+
+// Progress of many small steps: the first, the last and then at most every 50 ms reach the prompter (which repaints
+// the status bar each time), so that reporting never costs more than the work. `text` is called only for the steps
+// that are shown.
+class ThrottledProgress {
+public:
+    explicit ThrottledProgress(ProgressScope& scope) : m_scope(scope) { m_clock.start(); }
+    template <typename F>
+    bool step(F&& text, qint64 done, qint64 total)
+    {
+        if (done != 1 && done != total && m_clock.elapsed() < 50)
+            return true;
+        m_clock.restart();
+        return m_scope.step(text(), done, total);
+    }
+
+private:
+    ProgressScope& m_scope;
+    QElapsedTimer m_clock;
 };
 
 // Hourglass for the lifetime of the guard, also when an exception leaves the scope.

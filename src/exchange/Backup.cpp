@@ -31,25 +31,6 @@
 
 namespace {
 
-// Progress of many small steps: the first, the last and then at most every 50 ms reach the prompter (which repaints
-// the status bar each time), so that reporting never costs more than the work.
-class StepReporter {
-public:
-    explicit StepReporter(ProgressScope& scope) : m_scope(scope) { m_clock.start(); }
-    template <typename F>
-    bool step(F&& text, qint64 done, qint64 total)
-    {
-        if (done != 1 && done != total && m_clock.elapsed() < 50)
-            return true;
-        m_clock.restart();
-        return m_scope.step(text(), done, total);
-    }
-
-private:
-    ProgressScope& m_scope;
-    QElapsedTimer m_clock;
-};
-
 const QByteArray kMagic("QMBACKUP");
 const QByteArray kEndMagic("QMBKEND\n");
 constexpr quint32 kFormatVersion = 1;
@@ -296,7 +277,7 @@ BackupInfo CreateBackup(TDataPoolDM& dm, const AppPaths& paths, const QString& f
     info.created = QDateTime::currentDateTimeUtc();
     QJsonArray entries;
     qint64 done = 0;
-    StepReporter steps(progress);
+    ThrottledProgress steps(progress);
     // One buffer for every file (most node files are small: opening and hashing them is the work, not the bytes).
     QByteArray buffer(int(kChunk), Qt::Uninitialized);
     Sha256 hash;
@@ -362,7 +343,7 @@ BackupInfo CheckBackup(const QString& file, Prompter& prompter)
     ProgressScope progress(prompter);
     const Manifest m = readManifest(f, file);
     qint64 done = 0;
-    StepReporter steps(progress);
+    ThrottledProgress steps(progress);
     for (const Entry& e : m.files) {
         if (!steps.step([&] { return QStringLiteral("正在检查: ") + e.name; }, ++done, m.files.size()))
             throw QuelmarError(QStringLiteral("检查已取消。"));
@@ -420,7 +401,7 @@ BackupInfo RestoreBackup(const QString& file, const QString& dirText, Prompter& 
         if (!QDir().mkpath(staging + QLatin1Char('/') + folder))
             throw QuelmarError(QStringLiteral("无法建立文件夹“%1”。").arg(native(staging + QLatin1Char('/') + folder)));
     qint64 done = 0;
-    StepReporter steps(progress);
+    ThrottledProgress steps(progress);
     for (const Entry& e : m.files) {
         if (!steps.step([&] { return QStringLiteral("正在恢复: ") + e.name; }, ++done, m.files.size()))
             throw QuelmarError(QStringLiteral("恢复已取消，没有改动任何数据。"));

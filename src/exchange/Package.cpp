@@ -24,25 +24,6 @@
 
 namespace {
 
-// Progress of many small steps: the first, the last and then at most every 50 ms reach the prompter (which repaints
-// the status bar each time), so that reporting never costs more than the work.
-class StepReporter {
-public:
-    explicit StepReporter(ProgressScope& scope) : m_scope(scope) { m_clock.start(); }
-    template <typename F>
-    bool step(F&& text, qint64 done, qint64 total)
-    {
-        if (done != 1 && done != total && m_clock.elapsed() < 50)
-            return true;
-        m_clock.restart();
-        return m_scope.step(text(), done, total);
-    }
-
-private:
-    ProgressScope& m_scope;
-    QElapsedTimer m_clock;
-};
-
 const QString kTableExt = QStringLiteral(".cll");
 const QString kPackageDatabase = QStringLiteral("S.mdb");
 
@@ -298,7 +279,7 @@ void ExportSubtreeTo(NodeOpsContext ctx, const QModelIndex& topIndex, const QStr
     const QStringList fillColumns = PackageFillColumns();
     QHash<QString, QString> entrySources;
     qint64 done = 0;
-    StepReporter steps(progress);
+    ThrottledProgress steps(progress);
     for (const QModelIndex& n : order) {
         const NodeRecord rec = data.tree.record(n);
         if (!steps.step([&] { return QStringLiteral("正在导出节点: ") + rec.Name; }, ++done, order.size()))
@@ -630,7 +611,7 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
     };
     QList<Level> stack{{pkg.handle, target.ItemID, topLevel ? bin.row() : data.tree.rowCount(selected)}};
     qint64 done = 0;
-    StepReporter steps(progress);
+    ThrottledProgress steps(progress);
     while (!stack.isEmpty()) {
         const Level level = stack.takeLast();
         const QList<int> kids = pkg.children.value(level.oldParent);

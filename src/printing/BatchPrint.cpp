@@ -121,7 +121,7 @@ int BatchPrintIcon(BatchPrintMode mode, int kind)
 // ---- the dialog's tree ------------------------------------------------------------------------------------------
 
 BatchPrintTree::BatchPrintTree(BatchPrintMode mode, AppPaths paths, QObject* parent)
-    : LibraryTreeModel(BatchPrintLibrary(mode), parent), m_mode(mode), m_paths(std::move(paths))
+    : CheckableTreeModel(BatchPrintLibrary(mode), parent), m_mode(mode), m_paths(std::move(paths))
 {
 }
 
@@ -140,7 +140,7 @@ void BatchPrintTree::build(const LibraryTreeModel& source, const QModelIndex& no
     clear();
     m_files.clear();
     m_icons.clear();
-    m_checked.clear();
+    clearChecks();
     if (!node.isValid())
         return;
     try {
@@ -156,9 +156,7 @@ void BatchPrintTree::build(const LibraryTreeModel& source, const QModelIndex& no
         m_icons.clear();
         throw;
     }
-    forEachPreOrder([this](const QModelIndex& n, int) { m_checked.insert(n.data(ItemIdRole).toInt()); });
-    emit dataChanged(topNode(), topNode(), {Qt::CheckStateRole});
-    emit checksChanged();
+    checkAll();
 }
 
 void BatchPrintTree::copySubtree(const LibraryTreeModel& source, const QModelIndex& from, const QModelIndex& to)
@@ -176,41 +174,6 @@ void BatchPrintTree::copySubtree(const LibraryTreeModel& source, const QModelInd
 TPrintedFile BatchPrintTree::printedFile(const QModelIndex& node) const
 {
     return m_files.value(node.data(ItemIdRole).toInt());
-}
-
-bool BatchPrintTree::isChecked(const QModelIndex& node) const
-{
-    return node.isValid() && m_checked.contains(node.data(ItemIdRole).toInt());
-}
-
-void BatchPrintTree::mark(const QModelIndex& node, bool checked)
-{
-    const int id = node.data(ItemIdRole).toInt();
-    if (m_checked.contains(id) == checked)
-        return;
-    if (checked)
-        m_checked.insert(id);
-    else
-        m_checked.remove(id);
-    emit dataChanged(node, node, {Qt::CheckStateRole});
-}
-
-void BatchPrintTree::markSubtree(const QModelIndex& node, bool checked)
-{
-    mark(node, checked);
-    for (int r = 0; r < rowCount(node); ++r)
-        markSubtree(index(r, 0, node), checked);
-}
-
-void BatchPrintTree::setChecked(const QModelIndex& node, bool checked)
-{
-    if (!node.isValid())
-        return;
-    if (checked)
-        for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
-            mark(p, true);
-    markSubtree(node, checked);
-    emit checksChanged();
 }
 
 QList<BatchPrintItem> BatchPrintTree::items() const
@@ -241,22 +204,7 @@ QVariant BatchPrintTree::data(const QModelIndex& index, int role) const
         return {};
     if (role == IconIndexRole)
         return m_icons.value(index.data(ItemIdRole).toInt(), -1);
-    if (role == Qt::CheckStateRole)
-        return isChecked(index) ? Qt::Checked : Qt::Unchecked;
-    return LibraryTreeModel::data(index, role);
-}
-
-bool BatchPrintTree::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::CheckStateRole || !index.isValid())
-        return false;
-    setChecked(index, value.toInt() == Qt::Checked);
-    return true;
-}
-
-Qt::ItemFlags BatchPrintTree::flags(const QModelIndex& index) const
-{
-    return LibraryTreeModel::flags(index) | Qt::ItemIsUserCheckable;
+    return CheckableTreeModel::data(index, role);
 }
 
 QList<BatchPrintItem> BatchPrintItemsFor(const LibraryTreeModel& source, const QModelIndex& node,

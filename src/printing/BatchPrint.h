@@ -4,7 +4,7 @@
 // carry a printable file, the dialog's texts and the icons of its image list.
 
 #include "store/AppPaths.h"
-#include "trees/LibraryTreeModel.h"
+#include "trees/CheckableTreeModel.h"
 
 #include <QHash>
 #include <QList>
@@ -57,7 +57,7 @@ struct BatchPrintItem {
 // record and its icon (IconIndexRole), every node ticked. Ticking a node ticks its ancestors; a node's new state
 // goes to every node below it. The list of files follows the ticks: every ticked node with a path, in display
 // order (depth first, parents before children, siblings in tree order).
-class BatchPrintTree final : public LibraryTreeModel {
+class BatchPrintTree final : public CheckableTreeModel {
     Q_OBJECT
 public:
     BatchPrintTree(BatchPrintMode mode, AppPaths paths, QObject* parent = nullptr);
@@ -70,9 +70,6 @@ public:
     QModelIndex topNode() const { return index(0, 0); }
 
     TPrintedFile printedFile(const QModelIndex& node) const;
-    bool isChecked(const QModelIndex& node) const;
-    // A click on the node's check box.
-    void setChecked(const QModelIndex& node, bool checked);
 
     // The files to print, in display order.
     QList<BatchPrintItem> items() const;
@@ -80,24 +77,15 @@ public:
     int fileCount() const { return int(items().size()); }
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-signals:
-    // The ticks changed: the list of files is to be rebuilt.
-    void checksChanged();
 
 private:
     void copySubtree(const LibraryTreeModel& source, const QModelIndex& from, const QModelIndex& to);
-    void mark(const QModelIndex& node, bool checked);
-    void markSubtree(const QModelIndex& node, bool checked);
     QString tablePath(const NodeRecord& node) const;
 
     BatchPrintMode m_mode;
     AppPaths m_paths;
     QHash<int, TPrintedFile> m_files;   // by ItemID
     QHash<int, int> m_icons;            // by ItemID
-    QSet<int> m_checked;                // ItemIDs
 };
 
 // The dialog's run order for a node of a library tree without the dialog (quelmar-cli batch-print): the tree

@@ -99,52 +99,16 @@ private:
 
 // ---- the wizard's tick tree ---------------------------------------------------------------------------------------
 
-ProjectWizardTree::ProjectWizardTree(QObject* parent) : LibraryTreeModel(Library::Moban, parent) {}
+ProjectWizardTree::ProjectWizardTree(QObject* parent) : CheckableTreeModel(Library::Moban, parent) {}
 
 void ProjectWizardTree::build(RowSet& templateRows, const NodeRecord& templateNode)
 {
     clear();
-    m_checked.clear();
+    clearChecks();
     const QModelIndex root = addNode({}, templateNode);
     BuildTree(*this, templateRows, root, templateNode.ItemID);
-    forEachPreOrder([this](const QModelIndex& node, int) { m_checked.insert(record(node).ItemID); });
     m_builtFor = templateNode.ItemID;
-    if (rowCount() > 0)
-        emit dataChanged(rootNode(), rootNode(), {Qt::CheckStateRole});
-}
-
-bool ProjectWizardTree::isChecked(const QModelIndex& node) const
-{
-    return node.isValid() && m_checked.contains(node.data(ItemIdRole).toInt());
-}
-
-void ProjectWizardTree::mark(const QModelIndex& node, bool checked)
-{
-    const int id = node.data(ItemIdRole).toInt();
-    if (m_checked.contains(id) == checked)
-        return;
-    if (checked)
-        m_checked.insert(id);
-    else
-        m_checked.remove(id);
-    emit dataChanged(node, node, {Qt::CheckStateRole});
-}
-
-void ProjectWizardTree::markSubtree(const QModelIndex& node, bool checked)
-{
-    mark(node, checked);
-    for (int r = 0; r < rowCount(node); ++r)
-        markSubtree(index(r, 0, node), checked);
-}
-
-void ProjectWizardTree::setChecked(const QModelIndex& node, bool checked)
-{
-    if (!node.isValid())
-        return;
-    markSubtree(node, checked);
-    if (checked)
-        for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
-            mark(p, true);
+    checkAll();
 }
 
 QStringList ProjectWizardTree::resultColumns()
@@ -169,26 +133,6 @@ DataPacket ProjectWizardTree::result(const QString& projectName) const
         first = false;
     });
     return p;
-}
-
-QVariant ProjectWizardTree::data(const QModelIndex& index, int role) const
-{
-    if (role == Qt::CheckStateRole)
-        return index.isValid() ? QVariant(isChecked(index) ? Qt::Checked : Qt::Unchecked) : QVariant();
-    return LibraryTreeModel::data(index, role);
-}
-
-bool ProjectWizardTree::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::CheckStateRole || !index.isValid())
-        return false;
-    setChecked(index, value.toInt() == Qt::Checked);
-    return true;
-}
-
-Qt::ItemFlags ProjectWizardTree::flags(const QModelIndex& index) const
-{
-    return LibraryTreeModel::flags(index) | Qt::ItemIsUserCheckable;
 }
 
 // ---- the wizard ---------------------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
 #include "store/RowSet.h"
-#include "trees/LibraryTreeModel.h"
+#include "trees/CheckableTreeModel.h"
 #include "trees/NodeOps.h"
 
 #include <QList>
@@ -9,11 +9,9 @@
 
 class TDataPoolDM;
 
-// The tree of the new-project wizard's second page: the chosen template's subtree with a tick on every node.
-// Ticking a node ticks its ancestors and its whole subtree; unticking it unticks its subtree. The ticked set
-// therefore always holds the ancestors of every ticked node. A QTreeView shows the ticks through
-// Qt::CheckStateRole and changes them through setData().
-class ProjectWizardTree final : public LibraryTreeModel {
+// The tree of the new-project wizard's second page: the chosen template's subtree with a tick on every node (the
+// ticks as every CheckableTreeModel keeps them).
+class ProjectWizardTree final : public CheckableTreeModel {
 public:
     explicit ProjectWizardTree(QObject* parent = nullptr);
 
@@ -23,25 +21,13 @@ public:
     int builtFor() const { return m_builtFor; }
     QModelIndex rootNode() const { return index(0, 0); }
 
-    bool isChecked(const QModelIndex& node) const;
-    void setChecked(const QModelIndex& node, bool checked);
-    int checkedCount() const { return int(m_checked.size()); }
-
     // The wizard's result: one row per ticked node in pre-order with the columns iPartIndex, ItemID, Name, TypeID,
     // P_ItemID, iDir, File_Name, Ext, FillMode; the template's values, except iPartIndex (the node's index among
     // all its siblings, ticked or not) and the first row, which carries the project name and TypeID 1.
     DataPacket result(const QString& projectName) const;
     static QStringList resultColumns();
 
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
 private:
-    void mark(const QModelIndex& node, bool checked);
-    void markSubtree(const QModelIndex& node, bool checked);
-
-    QSet<int> m_checked;   // ItemIDs
     int m_builtFor = 0;
 };
 
