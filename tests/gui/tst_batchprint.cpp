@@ -12,6 +12,7 @@
 #include "support/PrintSupport.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
+#include "support/ModalWalker.h"
 
 #include <QAction>
 #include <QDir>
@@ -28,24 +29,6 @@
 namespace {
 
 const QString kAdmin = QStringLiteral("Admin");
-
-template <class T>
-void whenShown(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, step, ticks] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog && ++*ticks < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog)
-            step(dialog);
-    });
-    timer->start();
-}
 
 // An output that keeps no pages and records the run.
 class RecordingOutput final : public BatchPrintOutput {

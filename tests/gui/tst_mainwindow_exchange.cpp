@@ -10,6 +10,7 @@
 #include "projects/SampleTemplate.h"
 #include "store/DataPool.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ModalWalker.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -21,24 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-template <class T>
-void whenShown(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, step, ticks] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog && ++*ticks < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog)
-            step(dialog);
-    });
-    timer->start();
-}
 
 QModelIndex firstOfType(const QAbstractItemModel& m, int type, const QModelIndex& parent = {})
 {

@@ -16,6 +16,7 @@
 #include "projects/SampleTemplate.h"
 #include "store/DataPool.h"
 #include "support/ProgramFolderFixture.h"
+#include "support/ModalWalker.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,25 +34,6 @@
 namespace {
 
 const QString kAdmin = QStringLiteral("Admin");
-
-// Runs `step` on the modal dialog of type T as soon as it shows (gives up after a few seconds).
-template <class T>
-void whenShown(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, step, ticks] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog && ++*ticks < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog)
-            step(dialog);
-    });
-    timer->start();
-}
 
 // The first node below `parent` (pre-order) for which `pick` holds.
 QModelIndex findNode(const QAbstractItemModel& model, const QModelIndex& parent,

@@ -12,6 +12,7 @@
 #include "store/DataPool.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
+#include "support/ModalWalker.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -25,24 +26,6 @@
 #include <QtTest>
 
 namespace {
-
-template <class T>
-void whenShown(std::function<void(T*)> step)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, step, ticks] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog && ++*ticks < 500)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog)
-            step(dialog);
-    });
-    timer->start();
-}
 
 QString one(TDataPoolDM& dm, const QString& sql)
 {

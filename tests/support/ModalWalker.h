@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ModalWalker {
 public:
@@ -92,3 +93,22 @@ private:
     QPointer<QWidget> m_last;
     int m_running = 0;
 };
+
+// Runs `step` on the modal dialog of type T as soon as it shows (gives up after five seconds: `step` is not run).
+template <class T>
+void whenShown(std::function<void(T*)> step)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, step, ticks] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog && ++*ticks < 500)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (dialog)
+            step(dialog);
+    });
+    timer->start();
+}
