@@ -196,6 +196,54 @@ private slots:
         QVERIFY(excel::importNote(report).contains(QStringLiteral("1 个公式用了本程序不支持的函数")));
     }
 
+    // OpenDocument keeps wrapping in fo:wrap-option of a cell style: the cell's own, a parent's, or the default style
+    // of its row or column. A row written once for two equal rows brings its contents into both.
+    void odsWrapOptions()
+    {
+        const QByteArray ns = R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                              R"(xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" )"
+                              R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+                              R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+                              R"(xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0" office:version="1.2")";
+        const QByteArray styles = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-styles )" + ns
+            + R"(><office:styles><style:style style:name="Wrapped" style:family="table-cell">)"
+              R"(<style:table-cell-properties fo:wrap-option="wrap"/></style:style></office:styles></office:document-styles>)";
+        const auto cell = [](const char* attrs, const char* text) {
+            return QByteArray("<table:table-cell ") + attrs + R"( office:value-type="string"><text:p>)" + text
+                + "</text:p></table:table-cell>";
+        };
+        const QByteArray content = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-content )" + ns
+            + R"(><office:automatic-styles>)"
+              R"(<style:style style:name="ce1" style:family="table-cell"><style:table-cell-properties fo:wrap-option="wrap"/></style:style>)"
+              R"(<style:style style:name="ce2" style:family="table-cell" style:parent-style-name="Wrapped"/>)"
+              R"(<style:style style:name="ce3" style:family="table-cell"><style:table-cell-properties fo:wrap-option="no-wrap"/></style:style>)"
+              R"(</office:automatic-styles><office:body><office:spreadsheet><table:table table:name="表一">)"
+              R"(<table:table-column table:number-columns-repeated="2"/><table:table-column table:default-cell-style-name="ce1"/>)"
+              R"(<table:table-row>)" + cell(R"(table:style-name="ce1")", "甲") + cell("", "乙") + cell("", "丙") + R"(</table:table-row>)"
+              R"(<table:table-row>)" + cell(R"(table:style-name="ce2")", "丁") + cell(R"(table:style-name="ce3")", "戊")
+            + cell(R"(table:style-name="ce3")", "己") + R"(</table:table-row>)"
+              R"(<table:table-row table:number-rows-repeated="2" table:default-cell-style-name="ce2">)"
+            + cell(R"(table:number-columns-repeated="2")", "庚") + R"(</table:table-row>)"
+              R"(<table:table-row>)" + cell("", "辛") + R"(</table:table-row>)"
+              R"(</table:table></office:spreadsheet></office:body></office:document-content>)";
+        const QString ods = path("wrap.ods");
+        writeFile(ods, zipOf({{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+                              {QStringLiteral("styles.xml"), styles},
+                              {QStringLiteral("content.xml"), content}}));
+        const Workbook wb = excel::importFile(ods);
+        const QStringList expected{QStringLiteral("A1 甲 2"), QStringLiteral("B1 乙 0"), QStringLiteral("C1 丙 2"),
+                                   QStringLiteral("A2 丁 2"), QStringLiteral("B2 戊 0"), QStringLiteral("C2 己 0"),
+                                   QStringLiteral("A3 庚 2"), QStringLiteral("B3 庚 2"), QStringLiteral("A4 庚 2"), QStringLiteral("A5 辛 0")};
+        for (const QString& e : expected) {
+            const QStringList part = e.split(QLatin1Char(' '));
+            int col = 0, row = 0;
+            QVERIFY(CellControl::ParseCellRef(part.at(0), col, row));
+            const Cell& c = at(wb, 0, col, row);
+            QVERIFY2(c.value == Value(part.at(1)), qPrintable(e));
+            QVERIFY2(c.format.textStyle == part.at(2).toInt(), qPrintable(e));
+        }
+    }
+
     void csv()
     {
         const QString file = path("data.csv");
