@@ -235,6 +235,45 @@ private slots:
         QVERIFY(c.sheet(0).merges.contains(Range{1, 1, 2, 1}));
     }
 
+    // Formulas outside the block, on its sheet or another, follow the cells they point at.
+    void transposeFollowedFromOutside_data()
+    {
+        QTest::addColumn<int>("sheet");   // where the formula stands (in G1)
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("value");
+        // A1:B2 = 1 2 / 3 4 lands on D1:E2 as 1 3 / 2 4.
+        QTest::newRow("one cell follows") << 0 << "=B1*10" << "D2*10" << "20";
+        QTest::newRow("absolute cell follows") << 0 << "=$A$2" << "$E$1" << "3";
+        QTest::newRow("range inside turns") << 0 << "=SUM(A1:B1)" << "SUM(D1:D2)" << "3";
+        QTest::newRow("whole block") << 0 << "=SUM(A1:B2)" << "SUM(D1:E2)" << "10";
+        QTest::newRow("range partly inside stays") << 0 << "=COUNT(A1:C1)" << "COUNT(A1:C1)" << "0";
+        QTest::newRow("outside stays") << 0 << "=C5+1" << "C5+1" << "1";
+        QTest::newRow("from another sheet") << 1 << "=Sheet1!A2+Sheet1!B2" << "Sheet1!E1+Sheet1!E2" << "7";
+        QTest::newRow("other sheet's own cell stays") << 1 << "=B1" << "B1" << "0";
+    }
+    void transposeFollowedFromOutside()
+    {
+        QFETCH(int, sheet);
+        QFETCH(QString, formula);
+        QFETCH(QString, after);
+        QFETCH(QString, value);
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("1 2"), QStringLiteral("3 4")});
+        c.insertSheet(1, QStringLiteral("二页"));
+        c.SetFormula(7, 1, sheet, formula);
+        c.setCurSheet(0);
+        c.EnableUndo(1);
+        const QString stored = c.sheet(sheet).cellAt(7, 1)->formula;
+        c.transpose(Range{1, 1, 2, 2}, 4, 1);
+        QCOMPARE(block(c, Range{4, 1, 5, 2}), QStringLiteral("1 3 | 2 4"));
+        QCOMPARE(c.sheet(sheet).cellAt(7, 1)->formula, after);
+        QCOMPARE(c.cellText(7, 1, sheet), value);
+        c.Undo();
+        QCOMPARE(c.sheet(sheet).cellAt(7, 1)->formula, stored);
+        QCOMPARE(block(c, Range{1, 1, 5, 2}), QStringLiteral("1 2 _ _ _ | 3 4 _ _ _"));
+    }
+
     void transposeRefusals()
     {
         CellControl c;   // 10 × 30

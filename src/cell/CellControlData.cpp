@@ -173,6 +173,21 @@ void CellControl::transpose(const Range& range, int toCol, int toRow)
                 std::swap(f.border[Right], f.border[Bottom]);
                 putCell(sh, Sheet::key(toCol + rr - r.row1, toRow + c - r.col1), cell);
             }
+        // Formulas elsewhere in the workbook that point into the block follow its cells. The moved formulas were
+        // turned above; the cells they landed on are theirs now.
+        const QString blockSheet = sh.name;
+        for (int s = 0; s < m_wb.sheets.size(); ++s) {
+            Sheet& other = m_wb.sheets[s];
+            for (auto it = other.cells.begin(); it != other.cells.end(); ++it) {
+                if (it->formula.isEmpty()
+                    || (s == sheet && target.contains(Sheet::keyCol(it.key()), Sheet::keyRow(it.key()))))
+                    continue;
+                const QString turned =
+                    formula::FormulaEngine::followTranspose(it->formula, s == sheet, blockSheet, r, toCol, toRow);
+                if (turned != it->formula)
+                    it->formula = turned;
+            }
+        }
         return false;
     });
 }
