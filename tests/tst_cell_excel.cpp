@@ -13,8 +13,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
 
 using namespace cell;
 
@@ -31,6 +35,23 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The entries of a zip file by name.
+QHash<QString, QByteArray> unzipped(const QByteArray& file)
+{
+    QHash<QString, QByteArray> out;
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
+    orcus::zip_archive zip(&stream);
+    zip.load();
+    for (size_t i = 0; i < zip.get_file_entry_count(); ++i) {
+        const std::string_view name = zip.get_file_entry_name(i);
+        std::vector<unsigned char> buf;
+        zip.read_file_entry(name, buf);
+        out.insert(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                   QByteArray(reinterpret_cast<const char*>(buf.data()), qsizetype(buf.size())));
+    }
+    return out;
 }
 
 const Cell& at(const Workbook& wb, int sheet, int col, int row)
@@ -148,6 +169,55 @@ private slots:
                 QVERIFY2(g.border[side].style == f.border[side].style,
                          qPrintable(QStringLiteral("%1 side %2: %3 for %4").arg(where).arg(side).arg(g.border[side].style).arg(f.border[side].style)));
         }
+    }
+
+    // Charts go out as charts of the spreadsheet program over the same cells, titled and named as ours, where ours
+    // stand; one without data cells goes out as the picture we draw. (Reading charts back is not possible: the
+    // reader has no charts.)
+    void chartsAreExportedAsCharts()
+    {
+        CellControl form;
+        buildForm(form);
+        form.SetRows(32, 0);
+        form.insertChart(0, Chart{ChartType::Bar, Range{2, 2, 4, 5}, false, true, QStringLiteral("强度与比例"), Range{1, 10, 3, 20}});
+        form.insertChart(0, Chart{ChartType::Line, Range{3, 3, 4, 5}, true, false, QString(), Range{4, 10, 6, 20}});
+        form.insertChart(0, Chart{ChartType::Pie, Range{2, 2, 3, 5}, false, true, QStringLiteral("构成"), Range{1, 21, 2, 30}});
+        form.insertChart(0, Chart{ChartType::Bar, Range{6, 8, 6, 8}, false, true, QStringLiteral("空"), Range{4, 21, 5, 25}});
+        const QString xlsx = path("charts.xlsx");
+        excel::exportXlsx(form.workbook(), xlsx);
+        const QHash<QString, QByteArray> parts = unzipped(readFile(xlsx));
+        const QByteArray sheet = form.workbook().sheets.at(0).name.toUtf8();
+        const QByteArray bar = parts.value("xl/charts/chart1.xml");
+        QVERIFY2(bar.contains("<c:barChart>") && bar.contains("<c:barDir val=\"col\"/>"), bar.left(400).constData());
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$C$3:$C$5</c:f>"));   // values of the first series
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$D$3:$D$5</c:f>"));
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$B$3:$B$5</c:f>"));   // the categories
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$C$2</c:f>"));        // the series' name
+        QVERIFY(bar.contains(QStringLiteral("强度与比例").toUtf8()));
+        const QByteArray line = parts.value("xl/charts/chart2.xml");
+        QVERIFY(line.contains("<c:lineChart>"));
+        QVERIFY(line.contains("<c:f>" + sheet + "!$C$3:$D$3</c:f>"));   // a row is a series
+        QVERIFY(line.contains("<c:f>" + sheet + "!$C$5:$D$5</c:f>"));
+        QVERIFY(line.contains(QStringLiteral("系列3").toUtf8()));
+        const QByteArray pie = parts.value("xl/charts/chart3.xml");
+        QVERIFY(pie.contains("<c:pieChart>"));
+        QVERIFY(pie.contains("<c:showPercent val=\"1\"/>"));
+        QVERIFY(!parts.contains("xl/charts/chart4.xml"));
+        int pictures = 0;
+        for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+            pictures += it.key().startsWith(QLatin1String("xl/media/")) ? 1 : 0;
+        QCOMPARE(pictures, 1);   // the chart without data
+        // Where they stand: the top-left cells (0-based in the file) of the anchors.
+        const QString drawing = QString::fromUtf8(parts.value("xl/drawings/drawing1.xml"));
+        static const QRegularExpression from(QStringLiteral("<xdr:from><xdr:col>(\\d+)</xdr:col>.*?<xdr:row>(\\d+)</xdr:row>"));
+        QStringList anchors;
+        for (auto m = from.globalMatch(drawing); m.hasNext();) {
+            const auto one = m.next();
+            anchors << CellControl::GetCellRef(one.captured(1).toInt() + 1, one.captured(2).toInt() + 1);
+        }
+        anchors.sort();
+        QCOMPARE(anchors, (QStringList{"A10", "A21", "D10", "D21"}));
+        excel::importFile(xlsx);   // a file with charts reads as before
     }
 
     void importedSheetsReplaceOrAppendInOneUndoStep()
