@@ -217,6 +217,8 @@ private slots:
         }
         anchors.sort();
         QCOMPARE(anchors, (QStringList{"A10", "A21", "D10", "D21"}));
+        // Rows of the default height are as high in the spreadsheet program, so the charts cover the same rows.
+        QVERIFY(parts.value("xl/worksheets/sheet1.xml").contains("defaultRowHeight=\"16.5\""));
         excel::importFile(xlsx);   // a file with charts reads as before
     }
 

@@ -313,6 +313,8 @@ void writeSheet(lxw_worksheet* ws, const Sheet& sh, Formats& formats)
 {
     for (int c = 1; c < sh.cols; ++c)
         worksheet_set_column_pixels(ws, lxw_col_t(c - 1), lxw_col_t(c - 1), uint32_t(qMax(0, sh.colWidth(c))), nullptr);
+    // Our rows are 22 pixels unless set otherwise; the spreadsheet program's are 20 unless the sheet says.
+    worksheet_set_default_row(ws, 22 * 0.75, LXW_FALSE);
     for (int r = 1; r < sh.rows; ++r)
         if (sh.rowHeight(r) != 22 || r <= 1)
             worksheet_set_row_pixels(ws, lxw_row_t(r - 1), uint32_t(qMax(0, sh.rowHeight(r))), nullptr);
