@@ -233,6 +233,8 @@ private slots:
     void queriesListTheRows();
     void formulaListGoesToTheCell();
     void formatCellAppliesOnlyTouchedPages();
+    void tabOrderFollowsTheLayout_data();
+    void tabOrderFollowsTheLayout();
 
 private:
     bool run(ControlDialog dialog, int argument, const QList<Step>& steps);
@@ -744,6 +746,42 @@ void TestControlDialogs::formatCellAppliesOnlyTouchedPages()
     QCOMPARE(formatAt(*m_control, 1, 2).fontSize, 10);
     QCOMPARE(formatAt(*m_control, 2, 5).input, 5);
     QCOMPARE(formatAt(*m_control, 3, 5).input, 1);
+}
+
+void TestControlDialogs::tabOrderFollowsTheLayout_data()
+{
+    QTest::addColumn<ControlDialog>("dialog");
+    QTest::addColumn<int>("argument");
+    // The named fields, from the first on (a radio button of a group that is not checked takes no Tab, but keeps
+    // its place for when it is checked).
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("replace") << ControlDialog::FindReplace << 1
+                             << QStringList{"find", "replaceWith", "order", "lookIn", "matchCase", "wholeCell", "findNext",
+                                            "replaceOne", "replaceAll"};
+    QTest::newRow("series") << ControlDialog::FillSerial << 0
+                            << QStringList{"range", "step", "stop", "inRows", "inColumns", "linear", "growth", "date",
+                                           "days", "workdays", "months", "years"};
+    QTest::newRow("hyperlink") << ControlDialog::Hyperlink << 0 << QStringList{"toUrl", "url", "toPlace", "sheet", "cell"};
+    QTest::newRow("class sum") << ControlDialog::ClassSum << 0
+                               << QStringList{"range", "key", "function", "sumColumns", "target", "header", "grandTotal"};
+    QTest::newRow("line") << ControlDialog::Line << 0 << QStringList{"range", "draw", "erase", "kind", "style", "color"};
+}
+
+void TestControlDialogs::tabOrderFollowsTheLayout()
+{
+    QFETCH(ControlDialog, dialog);
+    QFETCH(int, argument);
+    QFETCH(QStringList, order);
+    QStringList seen;
+    run(dialog, argument, {[&](QWidget* w) {
+            QWidget* at = w->findChild<QWidget*>(order.first());
+            for (int steps = 0; at && steps < 200 && seen.size() < order.size(); ++steps, at = at->nextInFocusChain())
+                if (!at->objectName().isEmpty() && at->focusPolicy() != Qt::NoFocus && at->isVisibleTo(w)
+                    && order.contains(at->objectName()) && !seen.contains(at->objectName()))
+                    seen << at->objectName();
+            ModalWalker::close(w);
+        }});
+    QVERIFY2(seen == order, qPrintable(seen.join(QLatin1Char(' '))));
 }
 
 QTEST_MAIN(TestControlDialogs)
