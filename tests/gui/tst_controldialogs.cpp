@@ -372,6 +372,15 @@ void TestControlDialogs::acceptedDialogsDoTheirWork_data()
                                                          }
                                                          QCOMPARE(formatAt(c, 3, 1).textStyle, 0);
                                                      });
+    QTest::newRow("format cell: a date style") << ControlDialog::FormatCell << 0 << none
+                                               << QList<Step>{okAfter([](QWidget* w) {
+                                                      choose(w, "numType", 3);
+                                                      chooseData(w, "dateStyle", 12);
+                                                  })}
+                                               << 0 << Check([](const CellControl& c) {
+                                                      QCOMPARE(formatAt(c, 2, 3).numType, int(cell::NumDate));
+                                                      QCOMPARE(formatAt(c, 2, 3).dateStyle, 12);
+                                                  });
     QTest::newRow("line: frame") << ControlDialog::Line << 0 << none
                                  << QList<Step>{okAfter([](QWidget* w) {
                                         choose(w, "kind", 1);
@@ -696,6 +705,7 @@ void TestControlDialogs::queriesListTheRows_data()
     QTest::addColumn<int>("found");
     QTest::newRow("range query") << ControlDialog::RangeQuery << 2;
     QTest::newRow("sheet range query") << ControlDialog::SheetRangeQuery << 2;
+    QTest::newRow("book query") << ControlDialog::BookQuery << 2;
 }
 
 void TestControlDialogs::queriesListTheRows()
@@ -705,13 +715,21 @@ void TestControlDialogs::queriesListTheRows()
     const QByteArray before = contentOf(*m_control);
     int rows = -1;
     QString count;
-    QVERIFY(!run(dialog, 0, {[&](QWidget* w) {
-                     type(w, "conditionValue1", QStringLiteral("甲"));
-                     click(w, "run");
-                     rows = field<QTableWidget>(w, "results")->rowCount();
-                     count = field<QLabel>(w, "count")->text();
-                     ModalWalker::close(w);
-                 }}));
+    const Step query = [&](QWidget* w) {
+        type(w, "conditionValue1", QStringLiteral("甲"));
+        click(w, "run");
+        rows = field<QTableWidget>(w, "results")->rowCount();
+        count = field<QLabel>(w, "count")->text();
+        ModalWalker::close(w);
+    };
+    QList<Step> steps{query};
+    if (dialog == ControlDialog::BookQuery) {   // the same form saved as a file, chosen by the user
+        const QString file = m_dir.filePath(QStringLiteral("same.cll"));
+        QVERIFY(cell::TableFileWriter().write(file, QStringLiteral("58206143"), m_control->workbook()));
+        steps = {[](QWidget* w) { click(w, "addFiles"); }, pickFile(file), query};
+    }
+    QVERIFY(!run(dialog, 0, steps));
+    QVERIFY2(m_unexpected.isEmpty(), qPrintable(m_unexpected.join(QLatin1Char('\n'))));
     QCOMPARE(rows, found);
     QCOMPARE(count, QStringLiteral("找到 %1 行。").arg(found));
     QCOMPARE(contentOf(*m_control), before);
