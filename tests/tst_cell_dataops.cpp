@@ -274,6 +274,28 @@ private slots:
         QCOMPARE(block(c, Range{1, 1, 5, 2}), QStringLiteral("1 2 _ _ _ | 3 4 _ _ _"));
     }
 
+    // Display and colour conditions are formulas too: inside the block they turn, outside they follow.
+    void transposeTurnsCellConditions()
+    {
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("1 2"), QStringLiteral("3 4")});
+        CellRules inside;
+        inside.showFormula = QStringLiteral("B1*2");
+        c.setCellRules(1, 2, 0, inside);        // A2, lands on E1
+        CellRules outside;
+        outside.colorFormula = QStringLiteral("B1>1");
+        outside.textColor = 0xffff0000;
+        c.setCellRules(7, 1, 0, outside);       // G1
+        c.EnableUndo(1);
+        c.transpose(Range{1, 1, 2, 2}, 4, 1);
+        QCOMPARE(c.sheet(0).cellAt(5, 1)->rules.showFormula, QStringLiteral("D2*2"));
+        QCOMPARE(c.cellText(5, 1, 0), QStringLiteral("4"));
+        QCOMPARE(c.sheet(0).cellAt(7, 1)->rules.colorFormula, QStringLiteral("D2>1"));
+        c.Undo();
+        QCOMPARE(c.sheet(0).cellAt(1, 2)->rules.showFormula, QStringLiteral("B1*2"));
+        QCOMPARE(c.sheet(0).cellAt(7, 1)->rules.colorFormula, QStringLiteral("B1>1"));
+    }
+
     void transposeRefusals()
     {
         CellControl c;   // 10 × 30

@@ -165,27 +165,28 @@ void CellControl::transpose(const Range& range, int toCol, int toRow)
         for (int c = r.col1; c <= r.col2; ++c)
             for (int rr = r.row1; rr <= r.row2; ++rr) {
                 Cell cell = cellOf(old, c, rr);
-                if (!cell.formula.isEmpty())
-                    cell.formula = formula::FormulaEngine::transposeFormula(cell.formula, r, toCol, toRow);
+                for (QString* text : {&cell.formula, &cell.rules.showFormula, &cell.rules.colorFormula})
+                    if (!text->isEmpty())
+                        *text = formula::FormulaEngine::transposeFormula(*text, r, toCol, toRow);
                 // The lines turn with the cell: its left edge becomes its top edge.
                 CellFormat& f = cell.format;
                 std::swap(f.border[Left], f.border[Top]);
                 std::swap(f.border[Right], f.border[Bottom]);
                 putCell(sh, Sheet::key(toCol + rr - r.row1, toRow + c - r.col1), cell);
             }
-        // Formulas elsewhere in the workbook that point into the block follow its cells. The moved formulas were
-        // turned above; the cells they landed on are theirs now.
+        // Formulas (and cell conditions) elsewhere in the workbook that point into the block follow its cells. The
+        // moved ones were turned above; the cells they landed on are theirs now.
         const QString blockSheet = sh.name;
         for (int s = 0; s < m_wb.sheets.size(); ++s) {
             Sheet& other = m_wb.sheets[s];
             for (auto it = other.cells.begin(); it != other.cells.end(); ++it) {
-                if (it->formula.isEmpty()
+                if ((it->formula.isEmpty() && it->rules.isEmpty())
                     || (s == sheet && target.contains(Sheet::keyCol(it.key()), Sheet::keyRow(it.key()))))
                     continue;
-                const QString turned =
-                    formula::FormulaEngine::followTranspose(it->formula, s == sheet, blockSheet, r, toCol, toRow);
-                if (turned != it->formula)
-                    it->formula = turned;
+                // The cell's formula and its display and colour conditions alike.
+                for (QString* text : {&it->formula, &it->rules.showFormula, &it->rules.colorFormula})
+                    if (!text->isEmpty())
+                        *text = formula::FormulaEngine::followTranspose(*text, s == sheet, blockSheet, r, toCol, toRow);
             }
         }
         return false;
