@@ -316,6 +316,28 @@ private slots:
         }
     }
 
+    // A hostile file: a full row "repeated" a million times brings in that row once, not sixteen million cells.
+    void odsHugeRepeatStaysBounded()
+    {
+        const QByteArray content = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-content )"
+                                   R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                                   R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+                                   R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">)"
+                                   R"(<office:body><office:spreadsheet><table:table table:name="大">)"
+                                   R"(<table:table-row table:number-rows-repeated="1000000">)"
+                                   R"(<table:table-cell table:number-columns-repeated="200" office:value-type="float" office:value="7"/>)"
+                                   R"(</table:table-row><table:table-row table:number-rows-repeated="3">)"
+                                   R"(<table:table-cell office:value-type="string"><text:p>尾</text:p></table:table-cell>)"
+                                   R"(</table:table-row></table:table></office:spreadsheet></office:body></office:document-content>)";
+        const QString ods = path("huge.ods");
+        writeFile(ods, zipOf({{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+                              {QStringLiteral("content.xml"), content}}));
+        excel::ImportReport report;
+        const Workbook wb = excel::importFile(ods, &report);
+        QVERIFY2(report.cells < 1000, qPrintable(QString::number(report.cells)));
+        QCOMPARE(at(wb, 0, 200, 1).value, Value(7.0));
+    }
+
     void csv()
     {
         const QString file = path("data.csv");

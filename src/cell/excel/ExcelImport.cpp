@@ -370,6 +370,7 @@ struct SheetData {
     QHash<int, int> colWidths, rowHeights;   // 1-based index -> pixels
     QList<Range> merges;
     QList<Range> wraps;                      // blocks whose cells wrap their text, beyond what the styles say
+    qint64 repeatBudget = 1'000'000;         // cells that repeated rows may still add (a hostile file asks for more)
     int maxCol = 0, maxRow = 0;
 };
 
@@ -844,14 +845,16 @@ QSet<QString> odsWrappingStyles(const orcus::zip_archive& zip)
 void repeatOdsRows(SheetData& d, int row1, int count)
 {
     QList<quint32> keys;
-    for (auto it = d.cells.cbegin(); it != d.cells.cend(); ++it)
-        if (Sheet::keyRow(it.key()) == row1)
-            keys << it.key();
+    for (int col = 1; col <= qMin(d.maxCol, MaxCols); ++col)
+        if (d.cells.contains(Sheet::key(col, row1)))
+            keys << Sheet::key(col, row1);
     if (keys.isEmpty())
         return;
     const int last = qMin(row1 + count - 1, MaxRows);
-    if (qint64(last - row1) * keys.size() > 4'000'000)   // more than any form holds: a hostile file
+    const qint64 adds = qint64(last - row1) * keys.size();
+    if (adds > d.repeatBudget)   // more than any form holds: a hostile file
         return;
+    d.repeatBudget -= adds;
     for (int row = row1 + 1; row <= last; ++row)
         for (quint32 k : std::as_const(keys)) {
             const quint32 to = Sheet::key(Sheet::keyCol(k), row);
