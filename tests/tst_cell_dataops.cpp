@@ -2,6 +2,7 @@
 // balance, series, fill between sheets, batch formulas, sums and queries. Each is one undo step.
 
 #include "cell/CellControl.h"
+#include "cell/Charts.h"
 #include "core/QuelmarError.h"
 
 #include <QDate>
@@ -294,6 +295,28 @@ private slots:
         c.Undo();
         QCOMPARE(c.sheet(0).cellAt(1, 2)->rules.showFormula, QStringLiteral("B1*2"));
         QCOMPARE(c.sheet(0).cellAt(7, 1)->rules.colorFormula, QStringLiteral("B1>1"));
+    }
+
+    // A chart over the block shows the same series after it turned.
+    void transposeTurnsChartsOverTheBlock()
+    {
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("_ 甲 乙"), QStringLiteral("一 1 2"), QStringLiteral("二 3 4")});
+        c.insertChart(0, Chart{ChartType::Bar, Range{1, 1, 3, 3}, false, true, QStringLiteral("图"), Range{1, 10, 4, 20}});
+        const ChartData before = chartData(c.sheet(0), c.sheet(0).charts.first());
+        c.EnableUndo(1);
+        c.transpose(Range{1, 1, 3, 3}, 5, 1);
+        const Chart& turned = c.sheet(0).charts.first();
+        QCOMPARE(turned.data, (Range{5, 1, 7, 3}));
+        const ChartData after = chartData(c.sheet(0), turned);
+        QCOMPARE(after.categories, before.categories);
+        QCOMPARE(after.series.size(), before.series.size());
+        for (int i = 0; i < after.series.size(); ++i) {
+            QCOMPARE(after.series.at(i).name, before.series.at(i).name);
+            QCOMPARE(after.series.at(i).values, before.series.at(i).values);
+        }
+        c.Undo();
+        QCOMPARE(c.sheet(0).charts.first().data, (Range{1, 1, 3, 3}));
     }
 
     void transposeRefusals()

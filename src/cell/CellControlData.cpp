@@ -162,6 +162,14 @@ void CellControl::transpose(const Range& range, int toCol, int toRow)
                             toRow + m.col2 - r.col1};
         }
         sh.merges = merges;
+        // A chart over cells of the block goes on showing them: its range turns, and its series with it.
+        for (Chart& chart : sh.charts)
+            if (!chart.data.isEmpty() && inside(r, chart.data)) {
+                const Range d = chart.data;
+                chart.data = Range{toCol + d.row1 - r.row1, toRow + d.col1 - r.col1, toCol + d.row2 - r.row1,
+                                   toRow + d.col2 - r.col1};
+                chart.seriesInRows = !chart.seriesInRows;
+            }
         for (int c = r.col1; c <= r.col2; ++c)
             for (int rr = r.row1; rr <= r.row2; ++rr) {
                 Cell cell = cellOf(old, c, rr);
