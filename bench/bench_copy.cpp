@@ -7,12 +7,12 @@
 //   3. the 1,000-node project archived (rows only)   vs 1,000 archive rows inserted.
 // The operations run as quelmar-cli runs them (libraries loaded, a scripted prompter). Prints the times and ratios.
 
-#include "cell/CellControl.h"
 #include "core/ScriptedPrompter.h"
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
 #include "trees/LibraryData.h"
 #include "trees/NodeCopy.h"
+#include "support/BenchSupport.h"
 #include "users/Login.h"
 
 #include <QCoreApplication>
@@ -36,21 +36,6 @@ constexpr int kOtherProject = 3;
 constexpr int kDivisionA = 4;
 constexpr int kArchiveCategory = 3;
 
-void writeForm(const QString& path)
-{
-    cell::CellControl c;
-    c.ResetContent();
-    c.SetCols(13, 0);
-    c.SetRows(31, 0);
-    c.MergeCells(1, 1, 12, 1);
-    c.SetCellString(1, 1, 0, QStringLiteral("土方路基质量检验表"));
-    for (int r = 3; r <= 30; ++r)
-        for (int col = 1; col <= 3; ++col)
-            c.SetCellString(col, r, 0, QStringLiteral("检查项目 %1-%2").arg(r).arg(col));
-    c.DrawLine(1, 3, 12, 30, 0, 2, -1);
-    c.SaveFile(path, 0);
-}
-
 // Project 2 (folder 1): two divisions of 500 and 499 nodes, each 50 data categories with 3 sub-items (table files)
 // and empty sub-categories; project 3 (folder 2) empty; an archive cabinet with one category.
 void buildProjects(TDataPoolDM& dm, const AppPaths& paths)
@@ -58,7 +43,7 @@ void buildProjects(TDataPoolDM& dm, const AppPaths& paths)
     const QString folder = paths.ZiLiaoFolderPath(kProjectDir);
     QDir().mkpath(folder);
     QDir().mkpath(paths.ZiLiaoFolderPath(kOtherDir));
-    writeForm(folder + QStringLiteral("1.cll"));
+    bench::WriteForm(folder + QStringLiteral("1.cll"));
     for (int f = 2; f <= 300; ++f)
         QFile::copy(folder + QStringLiteral("1.cll"), folder + QStringLiteral("%1.cll").arg(f));
 
@@ -116,11 +101,6 @@ void buildProjects(TDataPoolDM& dm, const AppPaths& paths)
     db.commit();
 }
 
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
 // The floor: the files with cp or mv, and `rows` inserts (or updates) in one transaction of a copy of the database.
 double timeFloor(const QString& dbCopy, const QString& tool, const QStringList& files, const QString& target,
                  int rows, int fillRows, bool update, int run)
@@ -171,7 +151,7 @@ double timeFloor(const QString& dbCopy, const QString& tool, const QStringList& 
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
-    return ms(t);
+    return bench::Ms(t);
 }
 
 struct Figures {
@@ -201,15 +181,10 @@ int main(int argc, char* argv[])
         const NodeOpsContext zctx{ziLiao, dm, paths, login, prompter};
         const NodeOpsContext gctx{guiDang, dm, paths, login, prompter};
 
-        QStringList allForms, halfForms;
-        for (int f = 1; f <= 300; ++f)
-            (f <= 150 ? halfForms : allForms) << paths.ZiLiaoFolderPath(kProjectDir) + QStringLiteral("%1.cll").arg(f);
-        allForms = halfForms + allForms;
-
         const QString from = paths.ProTablesDir + QStringLiteral("floormove/");
         QDir().mkpath(from);
         for (int f = 1; f <= 150; ++f)
-            QFile::copy(halfForms.first(), from + QStringLiteral("%1.cll").arg(f));
+            QFile::copy(paths.ZiLiaoFolderPath(kProjectDir) + QStringLiteral("1.cll"), from + QStringLiteral("%1.cll").arg(f));
 
         constexpr int runs = 5;
         for (int run = 0; run < runs; ++run) {
@@ -217,8 +192,13 @@ int main(int argc, char* argv[])
             t.start();
             const QModelIndex project = ziLiao.tree.indexOfItem(kProject);
             SubtreeOps(zctx).CopySubtreeAsChild(project, ziLiao.tree.index(0, 0));
-            const double c = ms(t);
-            const double cf = timeFloor(dbCopy, QStringLiteral("cp"), allForms,
+            const double c = bench::Ms(t);
+            // The project's 300 files where they are now (after an odd run its first division is in project 3).
+            QStringList projectForms;
+            for (const int dir : {kProjectDir, kOtherDir})
+                for (const QString& name : QDir(paths.ZiLiaoFolderPath(dir)).entryList({QStringLiteral("*.cll")}, QDir::Files))
+                    projectForms << paths.ZiLiaoFolderPath(dir) + name;
+            const double cf = timeFloor(dbCopy, QStringLiteral("cp"), projectForms,
                                         paths.ProTablesDir + QStringLiteral("floorcopy%1/").arg(run), 1000, 300, false,
                                         run);
             std::printf("run %d: copy of the project %.1f ms, floor %.1f ms\n", run + 1, c, cf);
@@ -230,7 +210,7 @@ int main(int argc, char* argv[])
             const QModelIndex division = ziLiao.tree.indexOfItem(kDivisionA);
             const int to = run % 2 == 0 ? kOtherProject : kProject;
             SubtreeOps(zctx).MoveSubtree(division, ziLiao.tree.indexOfItem(to), DropPlace::Child);
-            const double m = ms(t);
+            const double m = bench::Ms(t);
             // The floor moves as many files from one folder to another (and back, untimed).
             QStringList moving;
             for (int f = 1; f <= 150; ++f)
@@ -246,7 +226,7 @@ int main(int argc, char* argv[])
             t.restart();
             ArchiveSubtree(gctx, ziLiao.tree, ziLiao.tree.indexOfItem(kProject), guiDang.tree.indexOfItem(kArchiveCategory),
                            DropPlace::Child);
-            const double a = ms(t);
+            const double a = bench::Ms(t);
             const double af = timeFloor(dbCopy, QString(), {}, QString(), 1000, 0, false, 200 + run);
             std::printf("run %d: archiving the project %.1f ms, floor %.1f ms\n", run + 1, a, af);
             archive.best = std::min(archive.best, a);

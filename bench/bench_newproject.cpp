@@ -3,13 +3,13 @@
 // a floor made of copying the same 300 files with cp and inserting the same rows (1,000 nodes, 300 header-fill
 // records) in one SQLite transaction. Prints both and their ratio.
 
-#include "cell/CellControl.h"
 #include "core/ScriptedPrompter.h"
 #include "projects/HeaderFill.h"
 #include "projects/NewProject.h"
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
 #include "trees/LibraryData.h"
+#include "support/BenchSupport.h"
 #include "users/Login.h"
 
 #include <QCoreApplication>
@@ -29,79 +29,6 @@ namespace {
 constexpr int kTemplateDir = 1;
 constexpr int kItems = 1000;
 constexpr int kForms = 300;
-
-// A form of the size of a real inspection record: 12 columns by 30 rows of text with borders and merges.
-void writeForm(const QString& path)
-{
-    cell::CellControl c;
-    c.ResetContent();
-    c.SetCols(13, 0);
-    c.SetRows(31, 0);
-    c.MergeCells(1, 1, 12, 1);
-    c.SetCellString(1, 1, 0, QStringLiteral("土方路基质量检验表"));
-    for (int r = 3; r <= 30; ++r)
-        for (int col = 1; col <= 3; ++col)
-            c.SetCellString(col, r, 0, QStringLiteral("检查项目 %1-%2").arg(r).arg(col));
-    c.DrawLine(1, 3, 12, 30, 0, 2, -1);
-    c.SaveFile(path, 0);
-}
-
-// The template: root, 20 divisions, 100 data categories (5 per division), 300 sub-items (3 per category) and the
-// rest empty sub-categories, written in one go.
-void buildTemplate(TDataPoolDM& dm, const AppPaths& paths)
-{
-    QDir().mkpath(paths.MobanFolderPath(kTemplateDir));
-    const QString first = paths.MobanFolderPath(kTemplateDir) + QStringLiteral("1.cll");
-    writeForm(first);
-    for (int f = 2; f <= kForms; ++f)
-        QFile::copy(first, paths.MobanFolderPath(kTemplateDir) + QStringLiteral("%1.cll").arg(f));
-
-    QSqlDatabase db = dm.database();
-    db.transaction();
-    QSqlQuery node(db);
-    node.prepare(QStringLiteral("INSERT INTO Moban (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, "
-                                "Ext, FillMode) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    QSqlQuery fill(db);
-    fill.prepare(QStringLiteral("INSERT INTO HeadingFillRange (ID, BeFilled1, Row1, Col1, BeFilled2, Row2, Col2) "
-                                "VALUES (?, 1, '3', 'C', 1, '4', 'C')"));
-    int key = 2;
-    int items = 0;
-    const auto add = [&](int part, const QString& name, int type, int parent, int file) {
-        node.addBindValue(part);
-        node.addBindValue(key);
-        node.addBindValue(name);
-        node.addBindValue(type);
-        node.addBindValue(parent);
-        node.addBindValue(kTemplateDir);
-        node.addBindValue(file);
-        node.addBindValue(file ? QStringLiteral(".cll") : QString());
-        node.addBindValue(file ? 1000 + file : 0);
-        node.exec();
-        if (file) {
-            fill.addBindValue(1000 + file);
-            fill.exec();
-        }
-        ++items;
-        return key++;
-    };
-    const int root = add(1, QStringLiteral("大模板"), 9, 0, 0);
-    QList<int> categories;
-    for (int d = 0; d < 20; ++d) {
-        const int division = add(d, QStringLiteral("分部%1").arg(d), 3, root, 0);
-        for (int c = 0; c < 5; ++c)
-            categories << add(c, QStringLiteral("分类%1-%2").arg(d).arg(c), 4, division, 0);
-    }
-    int file = 1;
-    QList<int> children(categories.size(), 0);
-    for (int i = 0; i < categories.size(); ++i)
-        for (int n = 0; n < 3; ++n) {
-            const int f = file++;
-            add(children[i]++, QStringLiteral("分项%1").arg(f), 5, categories.at(i), f);
-        }
-    for (int i = 0; items < kItems; i = (i + 1) % int(categories.size()))
-        add(children[i]++, QStringLiteral("子分类%1").arg(items), 4, categories.at(i), 0);
-    db.commit();
-}
 
 double timeNewProject(TDataPoolDM& dm, const AppPaths& paths, int run)
 {
@@ -181,7 +108,7 @@ int main(int argc, char* argv[])
     double floor = 1e18;
     {
         TDataPoolDM dm(paths.DatabaseFile);
-        buildTemplate(dm, paths);
+        bench::BuildTemplate(dm, paths, {kTemplateDir, kItems, kForms, 2});
         QFile::copy(paths.DatabaseFile, dbCopy);
         constexpr int runs = 3;
         for (int run = 0; run < runs; ++run) {

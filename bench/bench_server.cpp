@@ -3,12 +3,12 @@
 // and the ratios. The server is the one whose socket folder $QUELMAR_BENCH_POSTGRES names (scripts/bench-server
 // starts a private one and runs this program).
 
-#include "cell/CellControl.h"
 #include "core/ScriptedPrompter.h"
 #include "projects/NewProject.h"
 #include "store/DataPool.h"
 #include "store/ProgramFolder.h"
 #include "trees/LibraryData.h"
+#include "support/BenchSupport.h"
 #include "users/Login.h"
 
 #include <QCoreApplication>
@@ -27,21 +27,6 @@ constexpr int kLibraryNodes = 50000;
 constexpr int kTemplateItems = 1000;
 constexpr int kTemplateForms = 300;
 constexpr int kTemplateDir = 1;
-
-void writeForm(const QString& path)
-{
-    cell::CellControl c;
-    c.ResetContent();
-    c.SetCols(13, 0);
-    c.SetRows(31, 0);
-    c.MergeCells(1, 1, 12, 1);
-    c.SetCellString(1, 1, 0, QStringLiteral("土方路基质量检验表"));
-    for (int r = 3; r <= 30; ++r)
-        for (int col = 1; col <= 3; ++col)
-            c.SetCellString(col, r, 0, QStringLiteral("检查项目 %1-%2").arg(r).arg(col));
-    c.DrawLine(1, 3, 12, 30, 0, 2, -1);
-    c.SaveFile(path, 0);
-}
 
 QVariantMap node(int part, int key, const QString& name, int type, int parent, int dir, int file)
 {
@@ -72,50 +57,6 @@ void fillProjectLibrary(TDataPoolDM& dm)
     dm.ApplyZiLiaoUpdates(QStringLiteral("Admin"), rows.changeLog());
 }
 
-// The template: 20 divisions, 100 categories, 300 sub-items with files and header-fill records, the rest
-// sub-categories.
-void buildTemplate(TDataPoolDM& dm, const AppPaths& paths)
-{
-    QDir().mkpath(paths.MobanFolderPath(kTemplateDir));
-    const QString first = paths.MobanFolderPath(kTemplateDir) + QStringLiteral("1.cll");
-    writeForm(first);
-    for (int f = 2; f <= kTemplateForms; ++f)
-        QFile::copy(first, paths.MobanFolderPath(kTemplateDir) + QStringLiteral("%1.cll").arg(f));
-    RowSet rows;
-    rows.load(dm.GetMobanData());
-    RowSet fills(QStringLiteral("ID"));
-    fills.load(dm.GetHeadingFillRangeData(-1), QStringLiteral("ID"));
-    int key = 2;
-    int items = 0;
-    const auto add = [&](int part, const QString& name, int type, int parent, int file) {
-        rows.append(node(part, key, name, type, parent, kTemplateDir, file));
-        if (file)
-            fills.append({{QStringLiteral("ID"), 100000 + file}, {QStringLiteral("BeFilled1"), true},
-                          {QStringLiteral("Row1"), QStringLiteral("3")}, {QStringLiteral("Col1"), QStringLiteral("C")}});
-        ++items;
-        return key++;
-    };
-    const int root = add(1, QStringLiteral("大模板"), 9, 0, 0);
-    QList<int> categories;
-    for (int d = 0; d < 20; ++d) {
-        const int division = add(d, QStringLiteral("分部%1").arg(d), 3, root, 0);
-        for (int c = 0; c < 5; ++c)
-            categories << add(c, QStringLiteral("分类%1-%2").arg(d).arg(c), 4, division, 0);
-    }
-    int file = 1;
-    QList<int> children(categories.size(), 0);
-    for (int i = 0; i < categories.size(); ++i)
-        for (int n = 0; n < 3; ++n) {
-            const int f = file++;
-            add(children[i]++, QStringLiteral("分项%1").arg(f), 5, categories.at(i), f);
-        }
-    for (int i = 0; items < kTemplateItems; i = (i + 1) % int(categories.size()))
-        add(children[i]++, QStringLiteral("子分类%1").arg(items), 4, categories.at(i), 0);
-    rows.setValue(rows.find(1), QStringLiteral("iPartIndex"), 2);
-    dm.ApplyHeadingFillRangeUpdates(0, fills.changeLog());
-    dm.ApplyMobanUpdates(rows.changeLog());
-}
-
 struct Figures {
     double load = 1e18;
     double project = 1e18;
@@ -126,7 +67,7 @@ Figures measure(const AppPaths& paths)
     Figures f;
     TDataPoolDM dm(ProgramDatabase(paths));
     fillProjectLibrary(dm);
-    buildTemplate(dm, paths);
+    bench::BuildTemplate(dm, paths, {kTemplateDir, kTemplateItems, kTemplateForms, 1});
     TLoginInfo login{QStringLiteral("Admin"), 1};
     ScriptedPrompter prompter;
     for (int run = 0; run < 3; ++run) {

@@ -22,6 +22,9 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -47,6 +50,35 @@ QByteArray fileHash(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return "-";
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5).toHex().left(8);
+}
+
+// A backup whose manifest says `size` for its first file, with the trailer's place and checksum made to fit (what
+// a forger would do: the checksum guards against damage, not against intent).
+QByteArray withFirstFileSize(const QByteArray& backup, double size)
+{
+    const auto le64 = [](quint64 v) {
+        QByteArray b(8, '\0');
+        for (int i = 0; i < 8; ++i)
+            b[i] = char((v >> (8 * i)) & 0xff);
+        return b;
+    };
+    const auto readLe64 = [&](qsizetype at) {
+        quint64 v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = (v << 8) | quint8(backup[at + i]);
+        return v;
+    };
+    const qsizetype trailer = backup.size() - 56;
+    const qsizetype offset = qsizetype(readLe64(trailer)), length = qsizetype(readLe64(trailer + 8));
+    QJsonObject manifest = QJsonDocument::fromJson(backup.mid(offset, length)).object();
+    QJsonArray files = manifest.value(QStringLiteral("files")).toArray();
+    QJsonObject first = files.at(0).toObject();
+    first.insert(QStringLiteral("size"), size);
+    files[0] = first;
+    manifest.insert(QStringLiteral("files"), files);
+    const QByteArray json = QJsonDocument(manifest).toJson(QJsonDocument::Compact);
+    return backup.left(offset) + json + le64(quint64(offset)) + le64(quint64(json.size()))
+        + QCryptographicHash::hash(json, QCryptographicHash::Sha256) + QByteArray("QMBKEND\n");
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -711,6 +743,16 @@ private slots:
     {
         World w;
         QUELMAR_SQLITE_ONLY();
+        // Files of every size the copy loop treats differently (empty, one read buffer, more than one), in nested
+        // folders, one of them empty.
+        const QString extra = w.folder.paths().AppDir + QStringLiteral("SysTables/附件/深/");
+        QVERIFY(QDir().mkpath(extra + QStringLiteral("空")));
+        QByteArray big(1 << 20, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 + i / 4093);
+        writeFile(extra + QStringLiteral("正好.bin"), big);
+        writeFile(extra + QStringLiteral("更大.bin"), big + big + "end");
+        writeFile(extra + QStringLiteral("零.bin"), QByteArray());
         const QString file = w.package(QStringLiteral("备份.qmb"));
         const BackupInfo info = CreateBackup(w.folder.dm(), w.folder.paths(), file, w.prompter);
         QVERIFY(info.files > 10);
@@ -752,6 +794,10 @@ private slots:
         QTest::newRow("truncated") << QStringLiteral("truncate") << QStringLiteral("不完整");
         QTest::newRow("manifest") << QStringLiteral("manifest") << QStringLiteral("目录的校验值不对");
         QTest::newRow("foreign file") << QStringLiteral("foreign") << QStringLiteral("不是本程序的备份文件");
+        // A manifest rewritten with its checksum made to fit: sizes no file of the backup can have.
+        QTest::newRow("size beyond any number") << QStringLiteral("size:1e300") << QStringLiteral("大小或校验值不对");
+        QTest::newRow("negative size") << QStringLiteral("size:-5") << QStringLiteral("大小或校验值不对");
+        QTest::newRow("fractional size") << QStringLiteral("size:10.5") << QStringLiteral("大小或校验值不对");
     }
 
     void damagedBackup()
@@ -772,6 +818,8 @@ private slots:
             bytes.chop(100);
         else if (how == QLatin1String("manifest"))
             bytes[bytes.size() - 100] = char(bytes[bytes.size() - 100] ^ 1);
+        else if (how.startsWith(QLatin1String("size:")))
+            bytes = withFirstFileSize(bytes, how.mid(5).toDouble());
         else
             bytes = QByteArray("PK\x03\x04 some zip file").repeated(10);
         writeFile(file, bytes);

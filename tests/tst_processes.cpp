@@ -67,6 +67,17 @@ int firstOfKind(const QJsonArray& nodes, int typeId)
     return 0;
 }
 
+// Every node of the kind, in pre-order.
+void allOfKind(const QJsonArray& nodes, int typeId, QList<int>& found)
+{
+    for (const QJsonValue& v : nodes) {
+        const QJsonObject o = v.toObject();
+        if (o.value(QStringLiteral("TypeID")).toInt() == typeId)
+            found << o.value(QStringLiteral("ItemID")).toInt();
+        allOfKind(o.value(QStringLiteral("children")).toArray(), typeId, found);
+    }
+}
+
 int templateId(const QString& dir)
 {
     const CliRun r = runQuelmarCli({QStringLiteral("--dir"), dir, QStringLiteral("--json"), QStringLiteral("tree"),
@@ -105,6 +116,11 @@ private slots:
                                                       QStringLiteral("PROJECT"), QStringLiteral("--yes")}
                                        << QStringList{QStringLiteral("empty-bin"), QStringLiteral("project"),
                                                       QStringLiteral("--yes")};
+        // A division moved into another project takes its files along into that project's folder.
+        QTest::newRow("move into another project")
+            << QStringList{QStringLiteral("new-project"), QStringLiteral("TEMPLATE"), QStringLiteral("工程乙")}
+            << QStringList{QStringLiteral("move"), QStringLiteral("project"), QStringLiteral("DIVISION"),
+                           QStringLiteral("PROJECT2"), QStringLiteral("child")};
     }
 
     void killAtEveryStep()
@@ -116,14 +132,18 @@ private slots:
         const QString base = m_tmp.filePath(QStringLiteral("kill-base-") + QTest::currentDataTag());
         QVERIFY(copyFolder(m_pristine, base));
         const auto expand = [&](QStringList args, const QString& dir) {
-            const int project = firstOfKind(
+            const QJsonArray nodes =
                 QJsonDocument::fromJson(runQuelmarCli({QStringLiteral("--dir"), dir, QStringLiteral("--json"),
                                                        QStringLiteral("tree"), QStringLiteral("project")})
                                             .out.toUtf8())
-                    .array(),
-                1);
+                    .array();
+            QList<int> projects, divisions;
+            allOfKind(nodes, 1, projects);
+            allOfKind(nodes, 3, divisions);
             args.replaceInStrings(QStringLiteral("TEMPLATE"), QString::number(m_template));
-            args.replaceInStrings(QStringLiteral("PROJECT"), QString::number(project));
+            args.replaceInStrings(QStringLiteral("PROJECT2"), QString::number(projects.value(1)));
+            args.replaceInStrings(QStringLiteral("PROJECT"), QString::number(projects.value(0)));
+            args.replaceInStrings(QStringLiteral("DIVISION"), QString::number(divisions.value(0)));
             return QStringList{QStringLiteral("--dir"), dir} + args;
         };
         if (!prepare.isEmpty())

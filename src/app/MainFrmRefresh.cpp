@@ -37,6 +37,13 @@ void TMainFrm::miRefreshClick()
     QList<Library> libraries{Library::ZiLiao, Library::GuiDang};
     if (TemplateLoaded)
         libraries.prepend(Library::Moban);
+    // The tree the user works in is restored last: its node is the one the status bar and the entries describe.
+    Library active = Library::ZiLiao;
+    for (const Library lib : libraries)
+        if (treeView(lib)->hasFocus())
+            active = lib;
+    libraries.removeAll(active);
+    libraries.append(active);
     for (const Library lib : libraries) {
         QTreeView* view = treeView(lib);
         LibraryData& data = library(lib);
@@ -48,11 +55,18 @@ void TMainFrm::miRefreshClick()
             if (expanded.contains(data.tree.record(index).ItemID))
                 view->expand(index);
         });
+        // A tree where nothing was selected stays so; one whose selected node is gone shows its root.
+        if (selected < 0)
+            continue;
         QModelIndex again = data.tree.indexOfItem(selected);
         if (!again.isValid() && data.tree.rowCount() > 0)
             again = data.tree.index(0, 0);
         if (again.isValid())
             selectNode(lib, again);
     }
-    m_status0->clear();
+    const QModelIndex current = treeView(active)->currentIndex();
+    if (current.isValid())
+        describeNode(active, current);
+    else
+        m_status0->clear();
 }

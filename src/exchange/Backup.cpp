@@ -2,15 +2,14 @@
 #include "Version.h"
 #include "core/Prompter.h"
 #include "core/QuelmarError.h"
+#include "core/Sha256.h"
 #include "exchange/Cabinet.h"
 #include "store/AppPaths.h"
 #include "store/DataPool.h"
 #include "store/WriteUnit.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -20,6 +19,15 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -99,28 +107,54 @@ QString damaged(const QString& file, const QString& why)
     return QStringLiteral("“%1”不是本程序的备份文件，或已损坏：%2").arg(native(file), why);
 }
 
+// The folders and plain files under `dir` (whose name in the backup is `rel`), parents before their contents, each
+// folder's names sorted. The directory entries' own types save a stat per file; links are left out. A folder that
+// cannot be read fails the backup (a backup that silently lacks a folder would be found out only on restore).
+void walk(const QString& dir, const QString& rel, QStringList& folders, QList<std::pair<QString, QString>>& files)
+{
+    const QByteArray encoded = QFile::encodeName(dir);
+    DIR* d = ::opendir(encoded.constData());
+    if (!d)
+        throw QuelmarError(QStringLiteral("无法读取文件夹“%1”：%2").arg(native(dir), QString::fromLocal8Bit(std::strerror(errno))));
+    QStringList subfolders, plain;
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        unsigned char type = e->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(::dirfd(d), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+        }
+        if (type == DT_DIR)
+            subfolders << QFile::decodeName(name);
+        else if (type == DT_REG)
+            plain << QFile::decodeName(name);
+    }
+    const int failed = errno;
+    ::closedir(d);
+    if (failed)
+        throw QuelmarError(QStringLiteral("无法读取文件夹“%1”：%2").arg(native(dir), QString::fromLocal8Bit(std::strerror(failed))));
+    plain.sort();
+    subfolders.sort();
+    for (const QString& name : std::as_const(plain))
+        files.append({rel + QLatin1Char('/') + name, dir + QLatin1Char('/') + name});
+    for (const QString& name : std::as_const(subfolders)) {
+        folders << rel + QLatin1Char('/') + name;
+        walk(dir + QLatin1Char('/') + name, rel + QLatin1Char('/') + name, folders, files);
+    }
+}
+
 // What goes into a backup besides the database: the node folders and the files of the program folder.
 void collect(const AppPaths& paths, QStringList& folders, QList<std::pair<QString, QString>>& files)
 {
-    const QDir app(paths.AppDir);
     for (const QString& top : {QStringLiteral("ProTables"), QStringLiteral("SysTables")}) {
         folders << top;
-        QDirIterator it(paths.AppDir + top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                        QDirIterator::Subdirectories);
-        QStringList found;
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QFileInfo fi = it.fileInfo();
-            if (fi.isSymLink())
-                continue;
-            if (fi.isDir())
-                folders << app.relativeFilePath(path);
-            else if (fi.isFile())
-                found << path;
-        }
-        found.sort();
-        for (const QString& path : found)
-            files.append({app.relativeFilePath(path), path});
+        if (QFileInfo(paths.AppDir + top).isDir())
+            walk(paths.AppDir + top, top, folders, files);
     }
     folders << QStringLiteral("Temp");
     for (const QString& name : {QStringLiteral("Book1.cll"), QStringLiteral("S.mdb"), QStringLiteral("Readme.txt")})
@@ -144,11 +178,12 @@ Manifest readManifest(QFile& f, const QString& file)
     if (tail.size() != kTrailerBytes || !tail.endsWith(kEndMagic))
         throw QuelmarError(damaged(file, QStringLiteral("文件不完整（结尾不对）")));
     const quint64 offset = readLe64(tail, 0), length = readLe64(tail, 8);
-    if (offset < quint64(kHeaderBytes) || length > quint64(size) || offset + length != quint64(size - kTrailerBytes))
+    if (offset < quint64(kHeaderBytes) || offset > quint64(size) || length > quint64(size)
+        || offset + length != quint64(size - kTrailerBytes))
         throw QuelmarError(damaged(file, QStringLiteral("目录的位置不对")));
     f.seek(qint64(offset));
     const QByteArray json = f.read(qint64(length));
-    if (QCryptographicHash::hash(json, QCryptographicHash::Sha256) != tail.mid(16, 32))
+    if (Sha256::hash(json) != tail.mid(16, 32))
         throw QuelmarError(damaged(file, QStringLiteral("目录的校验值不对")));
     const QJsonObject o = QJsonDocument::fromJson(json).object();
     if (o.value(QStringLiteral("format")).toString() != QLatin1String("quelmar-backup"))
@@ -176,7 +211,9 @@ Manifest readManifest(QFile& f, const QString& file)
         const QJsonObject e = v.toObject();
         Entry entry;
         entry.name = e.value(QStringLiteral("name")).toString();
-        entry.size = qint64(e.value(QStringLiteral("size")).toDouble(-1));
+        // A size as JSON gives it: a double, turned into a whole number only when it is one within the file.
+        const double size = e.value(QStringLiteral("size")).toDouble(-1);
+        entry.size = size >= 0 && size <= double(offset) && size == std::floor(size) ? qint64(size) : -1;
         entry.sha256 = e.value(QStringLiteral("sha256")).toString().toLatin1();
         entry.offset = next;
         if (!safeRelative(entry.name) || names.contains(entry.name.toLower()))
@@ -201,7 +238,7 @@ template <typename Sink>
 void readEntry(QFile& f, const QString& file, const Entry& e, Sink&& sink)
 {
     f.seek(e.offset);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     qint64 left = e.size;
     while (left > 0) {
         const QByteArray chunk = f.read(std::min(left, kChunk));
@@ -248,8 +285,8 @@ BackupInfo CreateBackup(TDataPoolDM& dm, const AppPaths& paths, const QString& f
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         throw QuelmarError(QStringLiteral("无法写入“%1”：%2").arg(native(file), out.errorString()));
-    const auto write = [&](const QByteArray& bytes) {
-        if (out.write(bytes) != bytes.size())
+    const auto write = [&](QByteArrayView bytes) {
+        if (out.write(bytes.data(), bytes.size()) != bytes.size())
             throw QuelmarError(QStringLiteral("写入“%1”失败：%2").arg(native(file), out.errorString()));
     };
     write(kMagic + QByteArray("\x01\0\0\0", 4));
@@ -260,24 +297,34 @@ BackupInfo CreateBackup(TDataPoolDM& dm, const AppPaths& paths, const QString& f
     QJsonArray entries;
     qint64 done = 0;
     StepReporter steps(progress);
+    // One buffer for every file (most node files are small: opening and hashing them is the work, not the bytes).
+    QByteArray buffer(int(kChunk), Qt::Uninitialized);
+    Sha256 hash;
     for (const auto& [name, path] : files) {
         if (!steps.step([&] { return QStringLiteral("正在备份: ") + name; }, ++done, files.size()))
             throw QuelmarError(QStringLiteral("备份已取消，没有写入备份文件。"));
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly))
-            throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), in.errorString()));
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), QString::fromLocal8Bit(std::strerror(errno))));
+        struct CloseFd {
+            int fd;
+            ~CloseFd() { ::close(fd); }
+        } closeFd{fd};
         qint64 size = 0;
-        // Chunks no larger than the file: most node files are small, and a buffer of a megabyte per file costs more
-        // than reading it.
-        const qint64 expected = in.size();
-        while (!in.atEnd()) {
-            const QByteArray chunk = in.read(std::clamp(expected - size, qint64(4096), kChunk));
-            if (chunk.isEmpty() && !in.atEnd())
-                throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), in.errorString()));
-            hash.addData(chunk);
-            write(chunk);
-            size += chunk.size();
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer.data(), size_t(buffer.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                throw QuelmarError(QStringLiteral("无法读取“%1”：%2").arg(native(path), QString::fromLocal8Bit(std::strerror(errno))));
+            if (got == 0)
+                break;
+            hash.addData(buffer.constData(), got);
+            write(QByteArrayView(buffer.constData(), got));
+            size += got;
+            // A regular file read short has reached its end: that saves a second read per (small) node file.
+            if (got < buffer.size())
+                break;
         }
         entries.append(QJsonObject{{QStringLiteral("name"), name},
                                    {QStringLiteral("size"), double(size)},
@@ -298,7 +345,7 @@ BackupInfo CreateBackup(TDataPoolDM& dm, const AppPaths& paths, const QString& f
     const qint64 manifestAt = out.pos();
     write(json);
     write(le64(quint64(manifestAt)) + le64(quint64(json.size()))
-          + QCryptographicHash::hash(json, QCryptographicHash::Sha256) + kEndMagic);
+          + Sha256::hash(json) + kEndMagic);
     prompter.status(QStringLiteral("正在完成备份..."));
     if (!out.commit())
         throw QuelmarError(QStringLiteral("写入“%1”失败：%2").arg(native(file), out.errorString()));

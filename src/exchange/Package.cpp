@@ -620,6 +620,7 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
     };
     QList<Planned> plan;
     plan.reserve(pkg.nodes.size());
+    QList<std::pair<QString, QString>> moves;
     // Level by level under each parent, as the package's rows come: a node's children are created together, then
     // each child's subtree in turn (an explicit stack, so a deep package cannot exhaust the program's stack).
     struct Level {
@@ -649,10 +650,9 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
                 rec.File_Name = fileNo++;
                 rec.Ext = kind.ownsExternalFile ? n.ext : kTableExt;
                 if (!n.entry.isEmpty()) {
-                    // The extracted file is this import's own: moved into place (a rename), moved back on failure.
-                    const QString source = ctx.paths.TempDir + n.entry;
-                    if (!unit.moveFile(source, FileLayout::NodeFilePath(folder, rec.File_Name, rec.Ext)))
-                        throw QuelmarError(QStringLiteral("复制物理文件“%1”出错！").arg(native(source)));
+                    // The extracted file is this import's own: moved into place (a rename) with the others once
+                    // every row is planned, moved back on failure.
+                    moves.append({ctx.paths.TempDir + n.entry, FileLayout::NodeFilePath(folder, rec.File_Name, rec.Ext)});
                     // A form gets its header-fill record only with its file; one without a file gets none (and no
                     // number that another form's record could later take).
                     if (kind.ownsFillRange) {
@@ -675,6 +675,8 @@ QModelIndex ImportPackageFrom(NodeOpsContext ctx, const QModelIndex& selected, c
         for (auto it = next.rbegin(); it != next.rend(); ++it)
             stack.append(*it);
     }
+    if (const qsizetype moved = unit.moveFiles(moves); moved < moves.size())
+        throw QuelmarError(QStringLiteral("复制物理文件“%1”出错！").arg(native(moves.at(moved).first)));
     if (data.rows.pendingCount() != plan.size())
         throw QuelmarError(QStringLiteral("树节点信息未插入到数据容器中。"));
     if (topLevel) {

@@ -529,11 +529,11 @@ void TDataPoolDM::apply(const QString& table, const ChangeLog& log, const Hook& 
     const QString key = keyColumnOf(table);
     checkLog(table, key, log);
     WriteScope scope(*this);
-    // Inserts that follow each other go in statements of many rows: one round trip each on a server.
-    constexpr qsizetype kRowsPerInsert = 50;
+    // Inserts that follow each other go in statements of many rows on a server (one round trip each).
+    const qsizetype kRowsPerInsert = dialect().rowsPerInsert();
     for (qsizetype i = 0; i < log.changes.size();) {
         qsizetype end = i + 1;
-        if (log.changes.at(i).kind == RowChange::Kind::Insert) {
+        if (log.changes.at(i).kind == RowChange::Kind::Insert && kRowsPerInsert > 1) {
             while (end < log.changes.size() && end - i < kRowsPerInsert
                    && log.changes.at(end).kind == RowChange::Kind::Insert)
                 ++end;

@@ -5,7 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -60,10 +65,22 @@ bool CopyNodeFile(const QString& from, const QString& to)
 
 bool MoveNodeFile(const QString& from, const QString& to)
 {
-    if (!QFileInfo(from).isFile() || QFileInfo::exists(to))
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    struct stat st;
+    if (::lstat(source.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    if (QFile::rename(from, to))
+    // One call that never replaces what is at the target (no window between a check and the rename).
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
         return true;
+    if (errno == EEXIST || errno == ENOENT)
+        return false;
+    if (errno != EXDEV) {
+        // A file system without no-replace renames: check, then rename.
+        if (QFileInfo::exists(to))
+            return false;
+        if (QFile::rename(from, to))
+            return true;
+    }
     // Another file system: copy, then remove the source; a source that cannot go takes its copy back.
     if (!CopyNodeFile(from, to))
         return false;

@@ -135,6 +135,7 @@ const QString kLockStatement =
 
 class Postgres final : public SqlDialect {
 public:
+    int rowsPerInsert() const override { return 50; }
     DatabaseLocation::Engine engine() const override { return DatabaseLocation::Engine::Postgres; }
     QString driverName() const override { return QStringLiteral("QPSQL"); }
 

@@ -49,6 +49,11 @@ public:
 
     // The statement as the engine runs it (on the server lower() is the program's folding function).
     virtual QString statement(const QString& sql) const { return sql; }
+    // How many rows one INSERT statement writes when many follow each other. On a server each statement is a round
+    // trip, so many rows go in one; a database file has no round trips, and a statement of many rows costs more to
+    // parse than it saves (SQLite looks each of its thousands of parameters up in a list), so one prepared
+    // single-row statement is run again for every row.
+    virtual int rowsPerInsert() const { return 1; }
     // The value as the engine wants it bound for the table's column.
     virtual QVariant bindValue(const QString& table, const QString& column, const QVariant& value) const;
     // A fetched value as the program holds it (truth values as 0 / 1 on both engines).

@@ -110,6 +110,10 @@ QString WorkJournal::FolderOf(const QString& programFolder)
 
 QString WorkJournal::relative(const QString& path) const
 {
+    // Node paths are clean paths inside the program folder: cut the folder off (QDir would clean both each time).
+    const QString base = m_programFolder.endsWith(QLatin1Char('/')) ? m_programFolder : m_programFolder + QLatin1Char('/');
+    if (path.startsWith(base) && !path.contains(QStringLiteral("/.")) && !path.contains(QStringLiteral("//")))
+        return path.mid(base.size());
     const QString rel = QDir(m_programFolder).relativeFilePath(path);
     return rel.startsWith(QStringLiteral("..")) ? QFileInfo(path).absoluteFilePath() : rel;
 }
@@ -140,14 +144,32 @@ QString WorkJournal::start()
     return m_token;
 }
 
-void WorkJournal::record(Verb verb, const QString& path, const QString& second)
+QByteArray WorkJournal::line(Verb verb, const QString& path, const QString& second) const
 {
     QByteArray line = verbName(verb) + ' ' + QUrl::toPercentEncoding(relative(path));
     if (!second.isEmpty())
         line += ' ' + QUrl::toPercentEncoding(relative(second));
     line += '\n';
-    if (m_file.write(line) != line.size() || !m_file.flush())
+    return line;
+}
+
+void WorkJournal::write(const QByteArray& lines)
+{
+    if (m_file.write(lines) != lines.size() || !m_file.flush())
         throw QuelmarError(QStringLiteral("无法写入操作日志“%1”。").arg(QDir::toNativeSeparators(m_path)));
+}
+
+void WorkJournal::record(Verb verb, const QString& path, const QString& second)
+{
+    write(line(verb, path, second));
+}
+
+void WorkJournal::recordMoves(const QList<std::pair<QString, QString>>& moves)
+{
+    QByteArray lines;
+    for (const auto& [from, to] : moves)
+        lines += line(Verb::Moved, from, to);
+    write(lines);
 }
 
 void WorkJournal::finish()

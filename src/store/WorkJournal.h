@@ -33,6 +33,8 @@ public:
     const QString& token() const { return m_token; }
     // Appends one step; written through to the file before the step is done.
     void record(Verb verb, const QString& path, const QString& second = {});
+    // Many moves (from, to) as one write.
+    void recordMoves(const QList<std::pair<QString, QString>>& moves);
     // The operation is over (committed and cleaned up, or rolled back): the journal goes.
     void finish();
 
@@ -49,6 +51,8 @@ public:
 
 private:
     QString relative(const QString& path) const;
+    QByteArray line(Verb verb, const QString& path, const QString& second) const;
+    void write(const QByteArray& lines);
 
     QString m_programFolder;
     QString m_token;

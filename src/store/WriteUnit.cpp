@@ -61,7 +61,7 @@ void WriteUnit::onRollback(std::function<void()> undo)
     root().m_undo.append(std::move(undo));
 }
 
-void WriteUnit::journal(WorkJournal::Verb verb, const QString& a, const QString& b)
+WorkJournal& WriteUnit::startedJournal()
 {
     WriteUnit& r = root();
     if (r.m_programFolder.isEmpty())
@@ -71,9 +71,15 @@ void WriteUnit::journal(WorkJournal::Verb verb, const QString& a, const QString&
         m_dm.InsertWorkMark(j->start());
         r.m_journal = std::move(j);
     }
+    return *r.m_journal;
+}
+
+void WriteUnit::journal(WorkJournal::Verb verb, const QString& a, const QString& b)
+{
+    WorkJournal& j = startedJournal();
     FaultPoint("journal");
-    r.m_journal->record(verb, a, b);
-    r.m_steps.append({verb, a, b});
+    j.record(verb, a, b);
+    root().m_steps.append({verb, a, b});
 }
 
 void WriteUnit::createFolder(const QString& folder, bool refuseExisting)
@@ -125,6 +131,25 @@ bool WriteUnit::moveFile(const QString& from, const QString& to)
         return true;
     root().m_steps.removeLast();   // nothing moved, nothing to move back
     return false;
+}
+
+qsizetype WriteUnit::moveFiles(const QList<std::pair<QString, QString>>& moves)
+{
+    if (moves.isEmpty())
+        return 0;
+    WorkJournal& j = startedJournal();
+    FaultPoint("journal");
+    // A move the journal names but that was never done is harmless to undo: its target is not there.
+    j.recordMoves(moves);
+    WriteUnit& r = root();
+    r.m_steps.reserve(r.m_steps.size() + moves.size());
+    for (qsizetype i = 0; i < moves.size(); ++i) {
+        FaultPoint("move");
+        if (!FileLayout::MoveNodeFile(moves.at(i).first, moves.at(i).second))
+            return i;
+        r.m_steps.append({WorkJournal::Verb::Moved, moves.at(i).first, moves.at(i).second});
+    }
+    return moves.size();
 }
 
 bool WriteUnit::discard(const QString& path)

@@ -47,6 +47,9 @@ public:
     bool createFile(const QString& path, const std::function<bool(const QString&)>& write);
     // FileLayout::MoveNodeFile; moved back on failure. False when the move failed (nothing then changed).
     bool moveFile(const QString& from, const QString& to);
+    // Many moves, written to the journal in one go and then done in order (each moved back on failure). Returns how
+    // many were moved: less than all when the next one failed (nothing then changed for it or the ones after it).
+    qsizetype moveFiles(const QList<std::pair<QString, QString>>& moves);
     // Removed with the commit; a file already gone is fine. (At the commit, still under the write lock, the file is
     // renamed out of the way — its number may be drawn again at once — and deleted once the rows are written.)
     void removeFileAfterCommit(const QString& path);
@@ -68,6 +71,7 @@ private:
     };
     WriteUnit& root() { return m_outer ? *m_outer : *this; }
     void journal(WorkJournal::Verb verb, const QString& a, const QString& b = {});
+    WorkJournal& startedJournal();
     bool discard(const QString& path);
     void discardRemovals();
     void rollback() noexcept;

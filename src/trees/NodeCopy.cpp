@@ -353,6 +353,7 @@ QModelIndex SubtreeOps::moveInLibrary(const QModelIndex& sourceIndex, const QMod
         FileNumbers numbers(m_ctx.dm, lib);
         const QString folder = NodeFolder(m_ctx.paths, lib, newDir);
         unit.createFolder(folder, false);
+        QList<std::pair<QString, QString>> moves;
         // RelocateSubtreeFiles, in pre-order.
         const std::function<void(const QModelIndex&)> relocate = [&](const QModelIndex& node) {
             NodeRecord rec = records.value(tree.record(node).ItemID, tree.record(node));
@@ -367,8 +368,7 @@ QModelIndex SubtreeOps::moveInLibrary(const QModelIndex& sourceIndex, const QMod
                 const QString to = FileLayout::NodeFilePath(folder, fileNo, rec.Ext);
                 if (QFileInfo::exists(to))
                     throw QuelmarError(QStringLiteral("文件“%1”存在？").arg(nativePath(to)));
-                if (!unit.moveFile(from, to))
-                    throw QuelmarError(QStringLiteral("移动文件出错？"));
+                moves.append({from, to});
             }
             rec.iDir = newDir;
             rec.File_Name = fileNo;
@@ -381,6 +381,9 @@ QModelIndex SubtreeOps::moveInLibrary(const QModelIndex& sourceIndex, const QMod
                 relocate(tree.index(r, 0, node));
         };
         relocate(sourceIndex);
+        // The files go together once every row is planned (one journal write for all of them).
+        if (unit.moveFiles(moves) < moves.size())
+            throw QuelmarError(QStringLiteral("移动文件出错？"));
     }
 
     // The tree: a template (project) under the root goes just above the recycle bin, anything else as the target's

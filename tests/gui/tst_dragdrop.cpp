@@ -62,7 +62,6 @@ private:
     // Presses on `from` in its tree, drags to `to` (a point of `toLib`'s tree) and lets go; `entry` is picked from
     // the menu that opens (empty: the menu is closed). Returns what the menu showed (empty when none opened).
     MenuSeen drag(Library lib, int from, Library toLib, int to, const QString& entry);
-    void addForm(const NodeRecord& r, int partIndex);
 
     std::unique_ptr<ProgramFolderFixture> m_folder;
     ScriptedPrompter m_prompter;
@@ -71,14 +70,6 @@ private:
     QStringList m_errors;
 };
 
-void TestDragDrop::addForm(const NodeRecord& r, int partIndex)
-{
-    m_folder->addNode(Library::ZiLiao, r, kAdmin, partIndex);
-    const AppPaths& p = m_folder->paths();
-    QDir().mkpath(p.ZiLiaoFolderPath(r.iDir));
-    QVERIFY(QFile::copy(p.BlankTableFile, FileLayout::NodeFilePath(p.ZiLiaoFolderPath(r.iDir), r.File_Name, r.Ext)));
-}
-
 void TestDragDrop::init()
 {
     m_errors.clear();
@@ -86,22 +77,7 @@ void TestDragDrop::init()
     m_prompter = ScriptedPrompter();
     m_folder = std::make_unique<ProgramFolderFixture>();
     ProgramFolderFixture& f = *m_folder;
-    f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("G318改建工程"), 0, 1), kAdmin, 0);
-    f.addNode(Library::ZiLiao, nodeRec(3, 3, QStringLiteral("路基工程"), 2, 1), kAdmin, 0);
-    f.addNode(Library::ZiLiao, nodeRec(4, 4, QStringLiteral("土方路基"), 3, 1), kAdmin, 0);
-    const int fill = f.dm().NewFillRangeKey();
-    RowSet fillRows;
-    fillRows.load(f.dm().GetHeadingFillRangeData(fill), QStringLiteral("ID"));
-    fillRows.append({{QStringLiteral("ID"), fill}});
-    f.dm().ApplyHeadingFillRangeUpdates(fill, fillRows.changeLog());
-    addForm(nodeRec(5, 5, QStringLiteral("压实度检验"), 4, 1, 1, QStringLiteral(".cll"), fill), 0);
-    addForm(nodeRec(6, 6, QStringLiteral("K12 压实度"), 5, 1, 2, QStringLiteral(".cll")), 0);
-    addForm(nodeRec(6, 7, QStringLiteral("K13 压实度"), 5, 1, 3, QStringLiteral(".cll")), 1);
-    addForm(nodeRec(6, 8, QStringLiteral("K14 压实度"), 5, 1, 4, QStringLiteral(".cll")), 2);
-    RowSet rows;
-    rows.load(f.dm().GetZiLiaoData(kAdmin));
-    rows.setValue(rows.find(1), QStringLiteral("iPartIndex"), 1);
-    f.dm().ApplyZiLiaoUpdates(kAdmin, rows.changeLog());
+    f.addRoadProject(kAdmin);
     f.addNode(Library::GuiDang, nodeRec(1, 1, QStringLiteral("2024 档案"), 0), kAdmin, 0);
     f.addNode(Library::GuiDang, nodeRec(2, 2, QStringLiteral("路基"), 1), kAdmin, 0);
 }

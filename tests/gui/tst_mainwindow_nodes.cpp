@@ -60,9 +60,6 @@ private:
     QModelIndex node(Library lib, int itemId) { return tree(lib).indexOfItem(itemId); }
     QAction* action(Library lib, const QString& suffix) { return m_main->actions(lib).own(suffix); }
     QString filePath(Library lib, int itemId) { return m_main->nodeFilePath(lib, tree(lib).record(node(lib, itemId))); }
-    void addForm(Library lib, const NodeRecord& r, int partIndex);
-    // Puts the recycle bin's row after `count` children of the root.
-    void placeBin(Library lib, int count);
 
     std::unique_ptr<ProgramFolderFixture> m_folder;
     ScriptedPrompter m_prompter;
@@ -70,27 +67,6 @@ private:
     std::unique_ptr<TMainFrm> m_main;
     QStringList m_errors;
 };
-
-void TestMainWindowNodes::addForm(Library lib, const NodeRecord& r, int partIndex)
-{
-    m_folder->addNode(lib, r, lib == Library::Moban ? QStringLiteral("Everyone") : kAdmin, partIndex);
-    const AppPaths& p = m_folder->paths();
-    const QString folder = lib == Library::Moban ? p.MobanFolderPath(r.iDir) : p.ZiLiaoFolderPath(r.iDir);
-    QDir().mkpath(folder);
-    QVERIFY(QFile::copy(p.BlankTableFile, FileLayout::NodeFilePath(folder, r.File_Name, r.Ext)));
-}
-
-void TestMainWindowNodes::placeBin(Library lib, int count)
-{
-    TDataPoolDM& dm = m_folder->dm();
-    RowSet rows;
-    rows.load(lib == Library::Moban ? dm.GetMobanData() : dm.GetZiLiaoData(kAdmin));
-    rows.setValue(rows.find(1), QStringLiteral("iPartIndex"), count);
-    if (lib == Library::Moban)
-        dm.ApplyMobanUpdates(rows.changeLog());
-    else
-        dm.ApplyZiLiaoUpdates(kAdmin, rows.changeLog());
-}
 
 void TestMainWindowNodes::init()
 {
@@ -106,24 +82,12 @@ void TestMainWindowNodes::init()
     QDir().mkpath(f.paths().MobanFolderPath(1));
     QDir().mkpath(f.paths().MobanFolderPath(2));
     f.addNode(Library::Moban, nodeRec(3, 4, QStringLiteral("路基工程"), 2, 1), {}, 0);
-    addForm(Library::Moban, nodeRec(5, 5, QStringLiteral("压实度检验"), 4, 1, 1, QStringLiteral(".cll")), 0);
-    placeBin(Library::Moban, 2);
+    QVERIFY(f.addForm(Library::Moban, nodeRec(5, 5, QStringLiteral("压实度检验"), 4, 1, 1, QStringLiteral(".cll")),
+                      QStringLiteral("Everyone"), 0));
+    f.placeBin(Library::Moban, 2);
 
     // Project G318: a division, a data category, a sub-item with three forms; then the bin.
-    f.addNode(Library::ZiLiao, nodeRec(1, 2, QStringLiteral("G318改建工程"), 0, 1), kAdmin, 0);
-    f.addNode(Library::ZiLiao, nodeRec(3, 3, QStringLiteral("路基工程"), 2, 1), kAdmin, 0);
-    f.addNode(Library::ZiLiao, nodeRec(4, 4, QStringLiteral("土方路基"), 3, 1), kAdmin, 0);
-    // The sub-item's header-fill record (blank): a new inspection form gets a copy of it.
-    const int fill = f.dm().NewFillRangeKey();
-    RowSet fillRows;
-    fillRows.load(f.dm().GetHeadingFillRangeData(fill), QStringLiteral("ID"));
-    fillRows.append({{QStringLiteral("ID"), fill}});
-    f.dm().ApplyHeadingFillRangeUpdates(fill, fillRows.changeLog());
-    addForm(Library::ZiLiao, nodeRec(5, 5, QStringLiteral("压实度检验"), 4, 1, 1, QStringLiteral(".cll"), fill), 0);
-    addForm(Library::ZiLiao, nodeRec(6, 6, QStringLiteral("K12 压实度"), 5, 1, 2, QStringLiteral(".cll")), 0);
-    addForm(Library::ZiLiao, nodeRec(6, 7, QStringLiteral("K13 压实度"), 5, 1, 3, QStringLiteral(".cll")), 1);
-    addForm(Library::ZiLiao, nodeRec(6, 8, QStringLiteral("K14 压实度"), 5, 1, 4, QStringLiteral(".cll")), 2);
-    placeBin(Library::ZiLiao, 1);
+    f.addRoadProject(kAdmin);
 
     // Archive: a cabinet with two categories.
     f.addNode(Library::GuiDang, nodeRec(1, 1, QStringLiteral("2024 档案"), 0), kAdmin, 0);
@@ -475,6 +439,9 @@ void TestMainWindowNodes::refreshShowsWhatOthersChanged()
     QCOMPARE(node(Library::ZiLiao, 6).data().toString(), QStringLiteral("K12+500 压实度"));
     QCOMPARE(tree(Library::ZiLiao).record(view->currentIndex()).ItemID, 7);
     QVERIFY(view->isExpanded(node(Library::ZiLiao, 5)));
+    // The status bar still names the node worked on; a tree where nothing was selected stays without a selection.
+    QCOMPARE(m_main->statusText(0), QStringLiteral("当前节点: K13 压实度"));
+    QVERIFY(!m_main->treeView(Library::GuiDang)->currentIndex().isValid());
 
     // A selected node that is gone leaves the library's root selected.
     m_main->selectNode(Library::ZiLiao, node(Library::ZiLiao, 9));
