@@ -2,6 +2,7 @@
 // balance, series, fill between sheets, batch formulas, sums and queries. Each is one undo step.
 
 #include "cell/CellControl.h"
+#include "cell/Charts.h"
 #include "core/QuelmarError.h"
 
 #include <QDate>
@@ -233,6 +234,89 @@ private slots:
         QVERIFY(c.cellText(3, 1, 0).isEmpty());   // C1 was not covered by the result: cleared
         checkOneUndoStep(c, before, all);
         QVERIFY(c.sheet(0).merges.contains(Range{1, 1, 2, 1}));
+    }
+
+    // Formulas outside the block, on its sheet or another, follow the cells they point at.
+    void transposeFollowedFromOutside_data()
+    {
+        QTest::addColumn<int>("sheet");   // where the formula stands (in G1)
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("value");
+        // A1:B2 = 1 2 / 3 4 lands on D1:E2 as 1 3 / 2 4.
+        QTest::newRow("one cell follows") << 0 << "=B1*10" << "D2*10" << "20";
+        QTest::newRow("absolute cell follows") << 0 << "=$A$2" << "$E$1" << "3";
+        QTest::newRow("range inside turns") << 0 << "=SUM(A1:B1)" << "SUM(D1:D2)" << "3";
+        QTest::newRow("whole block") << 0 << "=SUM(A1:B2)" << "SUM(D1:E2)" << "10";
+        QTest::newRow("range partly inside stays") << 0 << "=COUNT(A1:C1)" << "COUNT(A1:C1)" << "0";
+        QTest::newRow("outside stays") << 0 << "=C5+1" << "C5+1" << "1";
+        QTest::newRow("from another sheet") << 1 << "=Sheet1!A2+Sheet1!B2" << "Sheet1!E1+Sheet1!E2" << "7";
+        QTest::newRow("other sheet's own cell stays") << 1 << "=B1" << "B1" << "0";
+    }
+    void transposeFollowedFromOutside()
+    {
+        QFETCH(int, sheet);
+        QFETCH(QString, formula);
+        QFETCH(QString, after);
+        QFETCH(QString, value);
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("1 2"), QStringLiteral("3 4")});
+        c.insertSheet(1, QStringLiteral("二页"));
+        c.SetFormula(7, 1, sheet, formula);
+        c.setCurSheet(0);
+        c.EnableUndo(1);
+        const QString stored = c.sheet(sheet).cellAt(7, 1)->formula;
+        c.transpose(Range{1, 1, 2, 2}, 4, 1);
+        QCOMPARE(block(c, Range{4, 1, 5, 2}), QStringLiteral("1 3 | 2 4"));
+        QCOMPARE(c.sheet(sheet).cellAt(7, 1)->formula, after);
+        QCOMPARE(c.cellText(7, 1, sheet), value);
+        c.Undo();
+        QCOMPARE(c.sheet(sheet).cellAt(7, 1)->formula, stored);
+        QCOMPARE(block(c, Range{1, 1, 5, 2}), QStringLiteral("1 2 _ _ _ | 3 4 _ _ _"));
+    }
+
+    // Display and colour conditions are formulas too: inside the block they turn, outside they follow.
+    void transposeTurnsCellConditions()
+    {
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("1 2"), QStringLiteral("3 4")});
+        CellRules inside;
+        inside.showFormula = QStringLiteral("B1*2");
+        c.setCellRules(1, 2, 0, inside);        // A2, lands on E1
+        CellRules outside;
+        outside.colorFormula = QStringLiteral("B1>1");
+        outside.textColor = 0xffff0000;
+        c.setCellRules(7, 1, 0, outside);       // G1
+        c.EnableUndo(1);
+        c.transpose(Range{1, 1, 2, 2}, 4, 1);
+        QCOMPARE(c.sheet(0).cellAt(5, 1)->rules.showFormula, QStringLiteral("D2*2"));
+        QCOMPARE(c.cellText(5, 1, 0), QStringLiteral("4"));
+        QCOMPARE(c.sheet(0).cellAt(7, 1)->rules.colorFormula, QStringLiteral("D2>1"));
+        c.Undo();
+        QCOMPARE(c.sheet(0).cellAt(1, 2)->rules.showFormula, QStringLiteral("B1*2"));
+        QCOMPARE(c.sheet(0).cellAt(7, 1)->rules.colorFormula, QStringLiteral("B1>1"));
+    }
+
+    // A chart over the block shows the same series after it turned.
+    void transposeTurnsChartsOverTheBlock()
+    {
+        CellControl c;
+        put(c, 1, 1, {QStringLiteral("_ 甲 乙"), QStringLiteral("一 1 2"), QStringLiteral("二 3 4")});
+        c.insertChart(0, Chart{ChartType::Bar, Range{1, 1, 3, 3}, false, true, QStringLiteral("图"), Range{1, 10, 4, 20}});
+        const ChartData before = chartData(c.sheet(0), c.sheet(0).charts.first());
+        c.EnableUndo(1);
+        c.transpose(Range{1, 1, 3, 3}, 5, 1);
+        const Chart& turned = c.sheet(0).charts.first();
+        QCOMPARE(turned.data, (Range{5, 1, 7, 3}));
+        const ChartData after = chartData(c.sheet(0), turned);
+        QCOMPARE(after.categories, before.categories);
+        QCOMPARE(after.series.size(), before.series.size());
+        for (int i = 0; i < after.series.size(); ++i) {
+            QCOMPARE(after.series.at(i).name, before.series.at(i).name);
+            QCOMPARE(after.series.at(i).values, before.series.at(i).values);
+        }
+        c.Undo();
+        QCOMPARE(c.sheet(0).charts.first().data, (Range{1, 1, 3, 3}));
     }
 
     void transposeRefusals()

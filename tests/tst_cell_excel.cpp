@@ -13,8 +13,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
 
 using namespace cell;
 
@@ -31,6 +35,23 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The entries of a zip file by name.
+QHash<QString, QByteArray> unzipped(const QByteArray& file)
+{
+    QHash<QString, QByteArray> out;
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
+    orcus::zip_archive zip(&stream);
+    zip.load();
+    for (size_t i = 0; i < zip.get_file_entry_count(); ++i) {
+        const std::string_view name = zip.get_file_entry_name(i);
+        std::vector<unsigned char> buf;
+        zip.read_file_entry(name, buf);
+        out.insert(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                   QByteArray(reinterpret_cast<const char*>(buf.data()), qsizetype(buf.size())));
+    }
+    return out;
 }
 
 const Cell& at(const Workbook& wb, int sheet, int col, int row)
@@ -150,6 +171,57 @@ private slots:
         }
     }
 
+    // Charts go out as charts of the spreadsheet program over the same cells, titled and named as ours, where ours
+    // stand; one without data cells goes out as the picture we draw. (Reading charts back is not possible: the
+    // reader has no charts.)
+    void chartsAreExportedAsCharts()
+    {
+        CellControl form;
+        buildForm(form);
+        form.SetRows(32, 0);
+        form.insertChart(0, Chart{ChartType::Bar, Range{2, 2, 4, 5}, false, true, QStringLiteral("强度与比例"), Range{1, 10, 3, 20}});
+        form.insertChart(0, Chart{ChartType::Line, Range{3, 3, 4, 5}, true, false, QString(), Range{4, 10, 6, 20}});
+        form.insertChart(0, Chart{ChartType::Pie, Range{2, 2, 3, 5}, false, true, QStringLiteral("构成"), Range{1, 21, 2, 30}});
+        form.insertChart(0, Chart{ChartType::Bar, Range{6, 8, 6, 8}, false, true, QStringLiteral("空"), Range{4, 21, 5, 25}});
+        const QString xlsx = path("charts.xlsx");
+        excel::exportXlsx(form.workbook(), xlsx);
+        const QHash<QString, QByteArray> parts = unzipped(readFile(xlsx));
+        const QByteArray sheet = form.workbook().sheets.at(0).name.toUtf8();
+        const QByteArray bar = parts.value("xl/charts/chart1.xml");
+        QVERIFY2(bar.contains("<c:barChart>") && bar.contains("<c:barDir val=\"col\"/>"), bar.left(400).constData());
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$C$3:$C$5</c:f>"));   // values of the first series
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$D$3:$D$5</c:f>"));
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$B$3:$B$5</c:f>"));   // the categories
+        QVERIFY(bar.contains("<c:f>" + sheet + "!$C$2</c:f>"));        // the series' name
+        QVERIFY(bar.contains(QStringLiteral("强度与比例").toUtf8()));
+        const QByteArray line = parts.value("xl/charts/chart2.xml");
+        QVERIFY(line.contains("<c:lineChart>"));
+        QVERIFY(line.contains("<c:f>" + sheet + "!$C$3:$D$3</c:f>"));   // a row is a series
+        QVERIFY(line.contains("<c:f>" + sheet + "!$C$5:$D$5</c:f>"));
+        QVERIFY(line.contains(QStringLiteral("系列3").toUtf8()));
+        const QByteArray pie = parts.value("xl/charts/chart3.xml");
+        QVERIFY(pie.contains("<c:pieChart>"));
+        QVERIFY(pie.contains("<c:showPercent val=\"1\"/>"));
+        QVERIFY(!parts.contains("xl/charts/chart4.xml"));
+        int pictures = 0;
+        for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+            pictures += it.key().startsWith(QLatin1String("xl/media/")) ? 1 : 0;
+        QCOMPARE(pictures, 1);   // the chart without data
+        // Where they stand: the top-left cells (0-based in the file) of the anchors.
+        const QString drawing = QString::fromUtf8(parts.value("xl/drawings/drawing1.xml"));
+        static const QRegularExpression from(QStringLiteral("<xdr:from><xdr:col>(\\d+)</xdr:col>.*?<xdr:row>(\\d+)</xdr:row>"));
+        QStringList anchors;
+        for (auto m = from.globalMatch(drawing); m.hasNext();) {
+            const auto one = m.next();
+            anchors << CellControl::GetCellRef(one.captured(1).toInt() + 1, one.captured(2).toInt() + 1);
+        }
+        anchors.sort();
+        QCOMPARE(anchors, (QStringList{"A10", "A21", "D10", "D21"}));
+        // Rows of the default height are as high in the spreadsheet program, so the charts cover the same rows.
+        QVERIFY(parts.value("xl/worksheets/sheet1.xml").contains("defaultRowHeight=\"16.5\""));
+        excel::importFile(xlsx);   // a file with charts reads as before
+    }
+
     void importedSheetsReplaceOrAppendInOneUndoStep()
     {
         CellControl form;
@@ -194,6 +266,76 @@ private slots:
         QCOMPARE(report.formulas, 1);
         QCOMPARE(report.formulasAsValues, 1);
         QVERIFY(excel::importNote(report).contains(QStringLiteral("1 个公式用了本程序不支持的函数")));
+    }
+
+    // OpenDocument keeps wrapping in fo:wrap-option of a cell style: the cell's own, a parent's, or the default style
+    // of its row or column. A row written once for two equal rows brings its contents into both.
+    void odsWrapOptions()
+    {
+        const QByteArray ns = R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                              R"(xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" )"
+                              R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+                              R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+                              R"(xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0" office:version="1.2")";
+        const QByteArray styles = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-styles )" + ns
+            + R"(><office:styles><style:style style:name="Wrapped" style:family="table-cell">)"
+              R"(<style:table-cell-properties fo:wrap-option="wrap"/></style:style></office:styles></office:document-styles>)";
+        const auto cell = [](const char* attrs, const char* text) {
+            return QByteArray("<table:table-cell ") + attrs + R"( office:value-type="string"><text:p>)" + text
+                + "</text:p></table:table-cell>";
+        };
+        const QByteArray content = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-content )" + ns
+            + R"(><office:automatic-styles>)"
+              R"(<style:style style:name="ce1" style:family="table-cell"><style:table-cell-properties fo:wrap-option="wrap"/></style:style>)"
+              R"(<style:style style:name="ce2" style:family="table-cell" style:parent-style-name="Wrapped"/>)"
+              R"(<style:style style:name="ce3" style:family="table-cell"><style:table-cell-properties fo:wrap-option="no-wrap"/></style:style>)"
+              R"(</office:automatic-styles><office:body><office:spreadsheet><table:table table:name="表一">)"
+              R"(<table:table-column table:number-columns-repeated="2"/><table:table-column table:default-cell-style-name="ce1"/>)"
+              R"(<table:table-row>)" + cell(R"(table:style-name="ce1")", "甲") + cell("", "乙") + cell("", "丙") + R"(</table:table-row>)"
+              R"(<table:table-row>)" + cell(R"(table:style-name="ce2")", "丁") + cell(R"(table:style-name="ce3")", "戊")
+            + cell(R"(table:style-name="ce3")", "己") + R"(</table:table-row>)"
+              R"(<table:table-row table:number-rows-repeated="2" table:default-cell-style-name="ce2">)"
+            + cell(R"(table:number-columns-repeated="2")", "庚") + R"(</table:table-row>)"
+              R"(<table:table-row>)" + cell("", "辛") + R"(</table:table-row>)"
+              R"(</table:table></office:spreadsheet></office:body></office:document-content>)";
+        const QString ods = path("wrap.ods");
+        writeFile(ods, zipOf({{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+                              {QStringLiteral("styles.xml"), styles},
+                              {QStringLiteral("content.xml"), content}}));
+        const Workbook wb = excel::importFile(ods);
+        const QStringList expected{QStringLiteral("A1 甲 2"), QStringLiteral("B1 乙 0"), QStringLiteral("C1 丙 2"),
+                                   QStringLiteral("A2 丁 2"), QStringLiteral("B2 戊 0"), QStringLiteral("C2 己 0"),
+                                   QStringLiteral("A3 庚 2"), QStringLiteral("B3 庚 2"), QStringLiteral("A4 庚 2"), QStringLiteral("A5 辛 0")};
+        for (const QString& e : expected) {
+            const QStringList part = e.split(QLatin1Char(' '));
+            int col = 0, row = 0;
+            QVERIFY(CellControl::ParseCellRef(part.at(0), col, row));
+            const Cell& c = at(wb, 0, col, row);
+            QVERIFY2(c.value == Value(part.at(1)), qPrintable(e));
+            QVERIFY2(c.format.textStyle == part.at(2).toInt(), qPrintable(e));
+        }
+    }
+
+    // A hostile file: a full row "repeated" a million times brings in that row once, not sixteen million cells.
+    void odsHugeRepeatStaysBounded()
+    {
+        const QByteArray content = R"(<?xml version="1.0" encoding="UTF-8"?><office:document-content )"
+                                   R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                                   R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+                                   R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">)"
+                                   R"(<office:body><office:spreadsheet><table:table table:name="大">)"
+                                   R"(<table:table-row table:number-rows-repeated="1000000">)"
+                                   R"(<table:table-cell table:number-columns-repeated="200" office:value-type="float" office:value="7"/>)"
+                                   R"(</table:table-row><table:table-row table:number-rows-repeated="3">)"
+                                   R"(<table:table-cell office:value-type="string"><text:p>尾</text:p></table:table-cell>)"
+                                   R"(</table:table-row></table:table></office:spreadsheet></office:body></office:document-content>)";
+        const QString ods = path("huge.ods");
+        writeFile(ods, zipOf({{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+                              {QStringLiteral("content.xml"), content}}));
+        excel::ImportReport report;
+        const Workbook wb = excel::importFile(ods, &report);
+        QVERIFY2(report.cells < 1000, qPrintable(QString::number(report.cells)));
+        QCOMPARE(at(wb, 0, 200, 1).value, Value(7.0));
     }
 
     void csv()

@@ -162,17 +162,41 @@ void CellControl::transpose(const Range& range, int toCol, int toRow)
                             toRow + m.col2 - r.col1};
         }
         sh.merges = merges;
+        // A chart over cells of the block goes on showing them: its range turns, and its series with it.
+        for (Chart& chart : sh.charts)
+            if (!chart.data.isEmpty() && inside(r, chart.data)) {
+                const Range d = chart.data;
+                chart.data = Range{toCol + d.row1 - r.row1, toRow + d.col1 - r.col1, toCol + d.row2 - r.row1,
+                                   toRow + d.col2 - r.col1};
+                chart.seriesInRows = !chart.seriesInRows;
+            }
         for (int c = r.col1; c <= r.col2; ++c)
             for (int rr = r.row1; rr <= r.row2; ++rr) {
                 Cell cell = cellOf(old, c, rr);
-                if (!cell.formula.isEmpty())
-                    cell.formula = formula::FormulaEngine::transposeFormula(cell.formula, r, toCol, toRow);
+                for (QString* text : {&cell.formula, &cell.rules.showFormula, &cell.rules.colorFormula})
+                    if (!text->isEmpty())
+                        *text = formula::FormulaEngine::transposeFormula(*text, r, toCol, toRow);
                 // The lines turn with the cell: its left edge becomes its top edge.
                 CellFormat& f = cell.format;
                 std::swap(f.border[Left], f.border[Top]);
                 std::swap(f.border[Right], f.border[Bottom]);
                 putCell(sh, Sheet::key(toCol + rr - r.row1, toRow + c - r.col1), cell);
             }
+        // Formulas (and cell conditions) elsewhere in the workbook that point into the block follow its cells. The
+        // moved ones were turned above; the cells they landed on are theirs now.
+        const QString blockSheet = sh.name;
+        for (int s = 0; s < m_wb.sheets.size(); ++s) {
+            Sheet& other = m_wb.sheets[s];
+            for (auto it = other.cells.begin(); it != other.cells.end(); ++it) {
+                if ((it->formula.isEmpty() && it->rules.isEmpty())
+                    || (s == sheet && target.contains(Sheet::keyCol(it.key()), Sheet::keyRow(it.key()))))
+                    continue;
+                // The cell's formula and its display and colour conditions alike.
+                for (QString* text : {&it->formula, &it->rules.showFormula, &it->rules.colorFormula})
+                    if (!text->isEmpty())
+                        *text = formula::FormulaEngine::followTranspose(*text, s == sheet, blockSheet, r, toCol, toRow);
+            }
+        }
         return false;
     });
 }

@@ -233,6 +233,8 @@ private slots:
     void queriesListTheRows();
     void formulaListGoesToTheCell();
     void formatCellAppliesOnlyTouchedPages();
+    void tabOrderFollowsTheLayout_data();
+    void tabOrderFollowsTheLayout();
 
 private:
     bool run(ControlDialog dialog, int argument, const QList<Step>& steps);
@@ -370,6 +372,15 @@ void TestControlDialogs::acceptedDialogsDoTheirWork_data()
                                                          }
                                                          QCOMPARE(formatAt(c, 3, 1).textStyle, 0);
                                                      });
+    QTest::newRow("format cell: a date style") << ControlDialog::FormatCell << 0 << none
+                                               << QList<Step>{okAfter([](QWidget* w) {
+                                                      choose(w, "numType", 3);
+                                                      chooseData(w, "dateStyle", 12);
+                                                  })}
+                                               << 0 << Check([](const CellControl& c) {
+                                                      QCOMPARE(formatAt(c, 2, 3).numType, int(cell::NumDate));
+                                                      QCOMPARE(formatAt(c, 2, 3).dateStyle, 12);
+                                                  });
     QTest::newRow("line: frame") << ControlDialog::Line << 0 << none
                                  << QList<Step>{okAfter([](QWidget* w) {
                                         choose(w, "kind", 1);
@@ -694,6 +705,7 @@ void TestControlDialogs::queriesListTheRows_data()
     QTest::addColumn<int>("found");
     QTest::newRow("range query") << ControlDialog::RangeQuery << 2;
     QTest::newRow("sheet range query") << ControlDialog::SheetRangeQuery << 2;
+    QTest::newRow("book query") << ControlDialog::BookQuery << 2;
 }
 
 void TestControlDialogs::queriesListTheRows()
@@ -703,13 +715,21 @@ void TestControlDialogs::queriesListTheRows()
     const QByteArray before = contentOf(*m_control);
     int rows = -1;
     QString count;
-    QVERIFY(!run(dialog, 0, {[&](QWidget* w) {
-                     type(w, "conditionValue1", QStringLiteral("甲"));
-                     click(w, "run");
-                     rows = field<QTableWidget>(w, "results")->rowCount();
-                     count = field<QLabel>(w, "count")->text();
-                     ModalWalker::close(w);
-                 }}));
+    const Step query = [&](QWidget* w) {
+        type(w, "conditionValue1", QStringLiteral("甲"));
+        click(w, "run");
+        rows = field<QTableWidget>(w, "results")->rowCount();
+        count = field<QLabel>(w, "count")->text();
+        ModalWalker::close(w);
+    };
+    QList<Step> steps{query};
+    if (dialog == ControlDialog::BookQuery) {   // the same form saved as a file, chosen by the user
+        const QString file = m_dir.filePath(QStringLiteral("same.cll"));
+        QVERIFY(cell::TableFileWriter().write(file, QStringLiteral("58206143"), m_control->workbook()));
+        steps = {[](QWidget* w) { click(w, "addFiles"); }, pickFile(file), query};
+    }
+    QVERIFY(!run(dialog, 0, steps));
+    QVERIFY2(m_unexpected.isEmpty(), qPrintable(m_unexpected.join(QLatin1Char('\n'))));
     QCOMPARE(rows, found);
     QCOMPARE(count, QStringLiteral("找到 %1 行。").arg(found));
     QCOMPARE(contentOf(*m_control), before);
@@ -744,6 +764,42 @@ void TestControlDialogs::formatCellAppliesOnlyTouchedPages()
     QCOMPARE(formatAt(*m_control, 1, 2).fontSize, 10);
     QCOMPARE(formatAt(*m_control, 2, 5).input, 5);
     QCOMPARE(formatAt(*m_control, 3, 5).input, 1);
+}
+
+void TestControlDialogs::tabOrderFollowsTheLayout_data()
+{
+    QTest::addColumn<ControlDialog>("dialog");
+    QTest::addColumn<int>("argument");
+    // The named fields, from the first on (a radio button of a group that is not checked takes no Tab, but keeps
+    // its place for when it is checked).
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("replace") << ControlDialog::FindReplace << 1
+                             << QStringList{"find", "replaceWith", "order", "lookIn", "matchCase", "wholeCell", "findNext",
+                                            "replaceOne", "replaceAll"};
+    QTest::newRow("series") << ControlDialog::FillSerial << 0
+                            << QStringList{"range", "step", "stop", "inRows", "inColumns", "linear", "growth", "date",
+                                           "days", "workdays", "months", "years"};
+    QTest::newRow("hyperlink") << ControlDialog::Hyperlink << 0 << QStringList{"toUrl", "url", "toPlace", "sheet", "cell"};
+    QTest::newRow("class sum") << ControlDialog::ClassSum << 0
+                               << QStringList{"range", "key", "function", "sumColumns", "target", "header", "grandTotal"};
+    QTest::newRow("line") << ControlDialog::Line << 0 << QStringList{"range", "draw", "erase", "kind", "style", "color"};
+}
+
+void TestControlDialogs::tabOrderFollowsTheLayout()
+{
+    QFETCH(ControlDialog, dialog);
+    QFETCH(int, argument);
+    QFETCH(QStringList, order);
+    QStringList seen;
+    run(dialog, argument, {[&](QWidget* w) {
+            QWidget* at = w->findChild<QWidget*>(order.first());
+            for (int steps = 0; at && steps < 200 && seen.size() < order.size(); ++steps, at = at->nextInFocusChain())
+                if (!at->objectName().isEmpty() && at->focusPolicy() != Qt::NoFocus && at->isVisibleTo(w)
+                    && order.contains(at->objectName()) && !seen.contains(at->objectName()))
+                    seen << at->objectName();
+            ModalWalker::close(w);
+        }});
+    QVERIFY2(seen == order, qPrintable(seen.join(QLatin1Char(' '))));
 }
 
 QTEST_MAIN(TestControlDialogs)

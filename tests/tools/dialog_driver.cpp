@@ -2,10 +2,12 @@
 // a screenshot of the screen and closes everything. Run it under Xvfb to look at a dialog:
 //   xvfb-run -a -s "-screen 0 1280x900x24" build/tests/dialog_driver Sort /tmp/sort.png [TAB]
 // TAB, when given, is the page of the dialog's tab widget to show (FormatCell has six).
-// With "list" it prints the dialog names. "pdf FILE.pdf" writes the demo sheet (with a chart and a picture) to PDF.
+// With "list" it prints the dialog names. "pdf FILE.pdf" writes the demo sheet (with charts and a picture) to PDF,
+// "xlsx FILE.xlsx" to Excel.
 
 #include "cell/CellControl.h"
 #include "cell/PdfExport.h"
+#include "cell/excel/ExcelExport.h"
 #include "cell/view/CellView.h"
 #include "designer/ControlDialogs.h"
 
@@ -109,13 +111,16 @@ int main(int argc, char** argv)
     cell::CellControl control;
     control.EnableUndo(1);
     demo(control);
-    if (which == QLatin1String("pdf")) {
+    if (which == QLatin1String("pdf") || which == QLatin1String("xlsx")) {
         control.addPicture(0, cell::Picture{cell::Range{7, 1, 8, 5}, demoPicture()});
         control.insertChart(0, cell::Chart{cell::ChartType::Bar, cell::Range{1, 2, 4, 8}, false, true,
                                            QStringLiteral("各部位季度产值"), cell::Range{1, 10, 6, 24}});
         control.insertChart(0, cell::Chart{cell::ChartType::Pie, cell::Range{1, 2, 2, 8}, false, true,
                                            QStringLiteral("一季度构成"), cell::Range{7, 10, 9, 24}});
-        cell::exportSheetToPdf(control.workbook(), 0, shot);
+        if (which == QLatin1String("xlsx"))
+            cell::excel::exportXlsx(control.workbook(), shot);
+        else
+            cell::exportSheetToPdf(control.workbook(), 0, shot);
         return 0;
     }
     ControlDialog dialog = ControlDialog::Sort;

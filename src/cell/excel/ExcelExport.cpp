@@ -1,5 +1,6 @@
 #include "cell/excel/ExcelExport.h"
 
+#include "cell/Charts.h"
 #include "cell/NumberFormat.h"
 #include "cell/PageRenderer.h"
 #include "cell/excel/ExcelFormats.h"
@@ -8,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QBuffer>
 #include <QImage>
+#include <QPainter>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
@@ -183,17 +186,25 @@ void writePage(lxw_worksheet* ws, const Sheet& sh)
         worksheet_set_zoom(ws, uint16_t(qBound(10, int(std::lround(sh.zoom * 100)), 400)));
 }
 
+// The pixels the cells of `r` cover.
+QSizeF sizeOf(const Sheet& sh, const Range& r)
+{
+    double w = 0, h = 0;
+    for (int c = r.col1; c <= r.col2; ++c)
+        w += sh.colWidth(c);
+    for (int row = r.row1; row <= r.row2; ++row)
+        h += sh.rowHeight(row);
+    return QSizeF(w, h);
+}
+
 void writePictures(lxw_worksheet* ws, const Sheet& sh)
 {
     for (const Picture& pic : sh.pictures) {
         QImage img;
         if (pic.data.isEmpty() || !img.loadFromData(pic.data) || img.width() <= 0 || img.height() <= 0)
             continue;
-        double w = 0, h = 0;
-        for (int c = pic.anchor.col1; c <= pic.anchor.col2; ++c)
-            w += sh.colWidth(c);
-        for (int r = pic.anchor.row1; r <= pic.anchor.row2; ++r)
-            h += sh.rowHeight(r);
+        const QSizeF size = sizeOf(sh, pic.anchor);
+        const double w = size.width(), h = size.height();
         // libxlsxwriter sizes a picture by its pixels and its own resolution; scale it to the cells it covers.
         const double dpiX = img.dotsPerMeterX() > 0 ? img.dotsPerMeterX() * 0.0254 : 96.0;
         const double dpiY = img.dotsPerMeterY() > 0 ? img.dotsPerMeterY() * 0.0254 : 96.0;
@@ -207,10 +218,103 @@ void writePictures(lxw_worksheet* ws, const Sheet& sh)
     }
 }
 
+// The chart as the engine draws it, as a PNG: for a chart a spreadsheet program could not draw from cells.
+QByteArray chartPicture(const Workbook& wb, const Sheet& sh, const Chart& chart, const QSize& size)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paintChart(p, wb, sh, chart, QRectF(QPointF(0, 0), QSizeF(size)));
+    p.end();
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    img.save(&b, "PNG");
+    return out;
+}
+
+// Charts as charts of the spreadsheet program, over the same cells (columns or rows as series, the first row and
+// column as names when the chart says so), where ours stand and as large. A chart with no data cells on the sheet
+// goes in as the picture of what we draw.
+void writeCharts(lxw_workbook* book, lxw_worksheet* ws, const QByteArray& sheetName, const Workbook& wb, const Sheet& sh,
+                 QList<QByteArray>& keep)
+{
+    for (const Chart& chart : sh.charts) {
+        const Range a{qMax(1, chart.anchor.col1), qMax(1, chart.anchor.row1), qMin(chart.anchor.col2, sh.cols - 1),
+                      qMin(chart.anchor.row2, sh.rows - 1)};
+        if (a.isEmpty())
+            continue;
+        const QSizeF size = sizeOf(sh, a);
+        const Range r{qMax(1, chart.data.col1), qMax(1, chart.data.row1), qMin(chart.data.col2, sh.cols - 1),
+                      qMin(chart.data.row2, sh.rows - 1)};
+        const int skip = chart.labelsInFirst ? 1 : 0;
+        const int nCat = r.isEmpty() ? 0 : (chart.seriesInRows ? r.width() : r.height()) - skip;
+        const int nSer = r.isEmpty() ? 0 : (chart.seriesInRows ? r.height() : r.width()) - skip;
+        if (nCat <= 0 || nSer <= 0 || size.width() < 8 || size.height() < 8) {
+            const QSize px(qBound(8, int(size.width()), 4000), qBound(8, int(size.height()), 4000));
+            keep << chartPicture(wb, sh, chart, px);
+            lxw_image_options opt{};
+            opt.object_position = LXW_OBJECT_MOVE_AND_SIZE;
+            worksheet_insert_image_buffer_opt(ws, lxw_row_t(a.row1 - 1), lxw_col_t(a.col1 - 1),
+                                              reinterpret_cast<const unsigned char*>(keep.last().constData()),
+                                              size_t(keep.last().size()), &opt);
+            continue;
+        }
+        const uint8_t type = chart.type == ChartType::Line ? LXW_CHART_LINE
+            : chart.type == ChartType::Pie                 ? LXW_CHART_PIE
+                                                           : LXW_CHART_COLUMN;
+        lxw_chart* x = workbook_add_chart(book, type);
+        if (!x)
+            continue;
+        // 0-based cells of the file: series s, category k.
+        const auto row0 = [&](int s, int k) { return lxw_row_t((chart.seriesInRows ? r.row1 + skip + s : r.row1 + skip + k) - 1); };
+        const auto col0 = [&](int s, int k) { return lxw_col_t((chart.seriesInRows ? r.col1 + skip + k : r.col1 + skip + s) - 1); };
+        const char* name = sheetName.constData();
+        // A pie shows one series: the first, as ours does.
+        for (int s = 0; s < (chart.type == ChartType::Pie ? 1 : nSer); ++s) {
+            lxw_chart_series* series = chart_add_series(x, nullptr, nullptr);
+            if (!series)
+                break;
+            chart_series_set_values(series, name, row0(s, 0), col0(s, 0), row0(s, nCat - 1), col0(s, nCat - 1));
+            if (skip) {
+                if (chart.seriesInRows) {
+                    chart_series_set_categories(series, name, lxw_row_t(r.row1 - 1), col0(s, 0), lxw_row_t(r.row1 - 1),
+                                                col0(s, nCat - 1));
+                    chart_series_set_name_range(series, name, row0(s, 0), lxw_col_t(r.col1 - 1));
+                } else {
+                    chart_series_set_categories(series, name, row0(s, 0), lxw_col_t(r.col1 - 1), row0(s, nCat - 1),
+                                                lxw_col_t(r.col1 - 1));
+                    chart_series_set_name_range(series, name, lxw_row_t(r.row1 - 1), col0(s, 0));
+                }
+            } else {
+                keep << QStringLiteral("系列%1").arg(s + 1).toUtf8();
+                chart_series_set_name(series, keep.last().constData());
+            }
+            if (chart.type == ChartType::Pie) {
+                chart_series_set_labels_options(series, LXW_FALSE, LXW_FALSE, LXW_FALSE);
+                chart_series_set_labels_percentage(series);
+            }
+        }
+        if (!chart.title.isEmpty()) {
+            // A title beginning with "=" would be taken for a formula.
+            keep << (chart.title.startsWith(QLatin1Char('=')) ? QLatin1Char(' ') + chart.title : chart.title).toUtf8();
+            chart_title_set_name(x, keep.last().constData());
+        }
+        chart_legend_set_position(x, LXW_CHART_LEGEND_RIGHT);
+        lxw_chart_options opt{};
+        opt.x_scale = size.width() / 480.0;   // a chart of libxlsxwriter is 480 × 288 pixels at scale 1
+        opt.y_scale = size.height() / 288.0;
+        opt.object_position = LXW_OBJECT_MOVE_AND_SIZE;
+        worksheet_insert_chart_opt(ws, lxw_row_t(a.row1 - 1), lxw_col_t(a.col1 - 1), x, &opt);
+    }
+}
+
 void writeSheet(lxw_worksheet* ws, const Sheet& sh, Formats& formats)
 {
     for (int c = 1; c < sh.cols; ++c)
         worksheet_set_column_pixels(ws, lxw_col_t(c - 1), lxw_col_t(c - 1), uint32_t(qMax(0, sh.colWidth(c))), nullptr);
+    // Our rows are 22 pixels unless set otherwise; the spreadsheet program's are 20 unless the sheet says.
+    worksheet_set_default_row(ws, 22 * 0.75, LXW_FALSE);
     for (int r = 1; r < sh.rows; ++r)
         if (sh.rowHeight(r) != 22 || r <= 1)
             worksheet_set_row_pixels(ws, lxw_row_t(r - 1), uint32_t(qMax(0, sh.rowHeight(r))), nullptr);
@@ -268,6 +372,7 @@ void exportXlsx(const Workbook& wb, const QString& path)
     lxw_workbook* book = workbook_new_opt(workPath.constData(), &options);
     if (!book)
         throw QuelmarError(QStringLiteral("无法导出 Excel 文件：不能建立工作簿。"));
+    QList<QByteArray> keep;   // texts and pictures libxlsxwriter may read only when it closes the workbook
     {
         Formats formats(book, wb);
         QSet<QString> used;
@@ -284,6 +389,7 @@ void exportXlsx(const Workbook& wb, const QString& path)
                 throw QuelmarError(QStringLiteral("无法导出 Excel 文件：表页“%1”的名称不可用。").arg(sh.name));
             }
             writeSheet(ws, sh, formats);
+            writeCharts(book, ws, n8, wb, sh, keep);
             if (i == wb.curSheet)
                 worksheet_activate(ws);
         }

@@ -369,6 +369,8 @@ struct SheetData {
     QSet<quint32> dates;                     // cells the reader gave as a date
     QHash<int, int> colWidths, rowHeights;   // 1-based index -> pixels
     QList<Range> merges;
+    QList<Range> wraps;                      // blocks whose cells wrap their text, beyond what the styles say
+    qint64 repeatBudget = 1'000'000;         // cells that repeated rows may still add (a hostile file asks for more)
     int maxCol = 0, maxRow = 0;
 };
 
@@ -792,6 +794,145 @@ std::vector<Styles::AlignmentExtra> xlsxAlignmentExtras(const QByteArray& file)
     return out;
 }
 
+// ---- wrapping of .ods that liborcus drops -----------------------------------------------------------------------------
+
+// The cell styles of an OpenDocument file that wrap (fo:wrap-option="wrap"), their own or from a parent style.
+QSet<QString> odsWrappingStyles(const orcus::zip_archive& zip)
+{
+    QHash<QString, QString> parent;
+    QHash<QString, bool> own;   // set only where the style says
+    for (const char* part : {"styles.xml", "content.xml"}) {
+        QXmlStreamReader r(zipEntry(zip, part));
+        QString current;
+        while (!r.atEnd() && !r.hasError()) {
+            r.readNext();
+            if (r.isStartElement() && r.name() == QLatin1String("style") && r.namespaceUri().endsWith(QLatin1String(":style:1.0"))) {
+                current = r.attributes().value(QLatin1String("style:name")).toString();
+                if (r.attributes().value(QLatin1String("style:family")) != QLatin1String("table-cell"))
+                    current.clear();
+                else if (r.attributes().hasAttribute(QLatin1String("style:parent-style-name")))
+                    parent.insert(current, r.attributes().value(QLatin1String("style:parent-style-name")).toString());
+            } else if (r.isStartElement() && r.name() == QLatin1String("table-cell-properties") && !current.isEmpty()) {
+                const QStringView w = r.attributes().value(QLatin1String("fo:wrap-option"));
+                if (!w.isEmpty())
+                    own.insert(current, w == QLatin1String("wrap"));
+            } else if (r.isEndElement() && r.name() == QLatin1String("style")) {
+                current.clear();
+            }
+        }
+    }
+    QSet<QString> out;
+    QStringList names = own.keys();
+    for (auto it = parent.cbegin(); it != parent.cend(); ++it)
+        if (!own.contains(it.key()))
+            names << it.key();
+    for (const QString& name : std::as_const(names)) {
+        QString at = name;
+        for (int depth = 0; depth < 16 && !at.isEmpty(); ++depth) {   // a loop of parents ends here
+            if (own.contains(at)) {
+                if (own.value(at))
+                    out.insert(name);
+                break;
+            }
+            at = parent.value(at);
+        }
+    }
+    return out;
+}
+
+// A row of content.xml written once for several equal rows (table:number-rows-repeated): the reader takes in
+// only the first. Its cells are copied into the others here (a long run of empty rows has no cells to copy).
+void repeatOdsRows(SheetData& d, int row1, int count)
+{
+    QList<quint32> keys;
+    for (int col = 1; col <= qMin(d.maxCol, MaxCols); ++col)
+        if (d.cells.contains(Sheet::key(col, row1)))
+            keys << Sheet::key(col, row1);
+    if (keys.isEmpty())
+        return;
+    const int last = qMin(row1 + count - 1, MaxRows);
+    const qint64 adds = qint64(last - row1) * keys.size();
+    if (adds > d.repeatBudget)   // more than any form holds: a hostile file
+        return;
+    d.repeatBudget -= adds;
+    for (int row = row1 + 1; row <= last; ++row)
+        for (quint32 k : std::as_const(keys)) {
+            const quint32 to = Sheet::key(Sheet::keyCol(k), row);
+            d.cells.insert(to, d.cells.value(k));
+            const auto xf = d.xf.constFind(k);
+            if (xf != d.xf.constEnd())
+                d.xf.insert(to, xf.value());
+        }
+    d.maxRow = qMax(d.maxRow, last);
+}
+
+// What the reader leaves out of content.xml: the contents of repeated rows, and the blocks of each sheet whose
+// cells have a wrapping style (their own, else their row's or column's default cell style). Repeated rows and cells
+// count as many as they repeat (up to the sheet's limits).
+void addOdsParts(const QByteArray& file, std::vector<SheetData>& sheets)
+{
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()), size_t(file.size()));
+    orcus::zip_archive zip(&stream);
+    zip.load();
+    const QSet<QString> wrapping = odsWrappingStyles(zip);
+    QXmlStreamReader r(zipEntry(zip, "content.xml"));
+    int sheet = -1, depth = 0, row = 0, col = 0, rowsRepeated = 1;
+    QString rowStyle;
+    QVector<bool> colWraps;   // by 0-based column: the column's default style wraps
+    const auto count = [&r](const char* attribute) {
+        const int n = r.attributes().value(QLatin1String(attribute)).toInt();
+        return qBound(1, n, MaxRows);
+    };
+    while (!r.atEnd() && !r.hasError()) {
+        r.readNext();
+        if (r.isStartElement() && r.name() == QLatin1String("table") && r.namespaceUri().endsWith(QLatin1String(":table:1.0"))) {
+            if (depth++ > 0)
+                continue;   // a table inside a cell: not a sheet
+            ++sheet;
+            row = 0;
+            colWraps.clear();
+        } else if (r.isEndElement() && r.name() == QLatin1String("table") && r.namespaceUri().endsWith(QLatin1String(":table:1.0"))) {
+            --depth;
+        } else if (depth != 1 || sheet < 0 || size_t(sheet) >= sheets.size() || !r.isStartElement()) {
+            if (depth == 1 && r.isEndElement() && r.name() == QLatin1String("table-row") && sheet >= 0
+                && size_t(sheet) < sheets.size()) {
+                if (rowsRepeated > 1 && row < MaxRows)
+                    repeatOdsRows(sheets[size_t(sheet)], row + 1, rowsRepeated);
+                row += rowsRepeated;
+            }
+            continue;
+        } else if (r.name() == QLatin1String("table-column")) {
+            const bool wraps = wrapping.contains(r.attributes().value(QLatin1String("table:default-cell-style-name")).toString());
+            for (int n = count("table:number-columns-repeated"); n > 0 && colWraps.size() < MaxCols; --n)
+                colWraps << wraps;
+        } else if (r.name() == QLatin1String("table-row")) {
+            rowsRepeated = count("table:number-rows-repeated");
+            rowStyle = r.attributes().value(QLatin1String("table:default-cell-style-name")).toString();
+            col = 0;
+        } else if (r.name() == QLatin1String("table-cell") || r.name() == QLatin1String("covered-table-cell")) {
+            const int n = count("table:number-columns-repeated");
+            const QString style = r.attributes().value(QLatin1String("table:style-name")).toString();
+            if (row < MaxRows && !wrapping.isEmpty())
+                for (int c = col; c < col + n && c < MaxCols; ++c) {
+                    const bool wraps = !style.isEmpty() ? wrapping.contains(style)
+                        : !rowStyle.isEmpty()          ? wrapping.contains(rowStyle)
+                                                       : colWraps.value(c);
+                    if (!wraps)
+                        continue;
+                    // Runs of one row grow to the right as long as they touch.
+                    QList<Range>& list = sheets[size_t(sheet)].wraps;
+                    const Range cellRange{c + 1, row + 1, c + 1, qMin(row + rowsRepeated, MaxRows)};
+                    if (!list.isEmpty() && list.last().row1 == cellRange.row1 && list.last().row2 == cellRange.row2
+                        && list.last().col2 == c)
+                        list.last().col2 = c + 1;
+                    else if (list.size() < 100000)
+                        list << cellRange;
+                }
+            col += n;
+        }
+    }
+}
+
 // ---- legacy .xls -----------------------------------------------------------------------------------------------------
 
 void readXls(const QString& path, std::vector<SheetData>& out, ImportReport& report)
@@ -973,6 +1114,8 @@ Workbook importFile(const QString& path, ImportReport* reportOut)
             }
             for (auto& s : factory.sheets)
                 sheets.push_back(std::move(s->data));
+            if (kind == Kind::Ods)
+                addOdsParts(bytes, sheets);
             break;
         }
         case Kind::Unknown:
@@ -986,6 +1129,15 @@ Workbook importFile(const QString& path, ImportReport* reportOut)
     for (SheetData& d : sheets) {
         for (auto it = d.xf.cbegin(); it != d.xf.cend(); ++it)
             d.cells[it.key()].format = shared.styles.format(it.value());
+        if (!d.wraps.isEmpty())
+            for (auto it = d.cells.begin(); it != d.cells.end(); ++it) {
+                const int col = Sheet::keyCol(it.key()), row = Sheet::keyRow(it.key());
+                for (const Range& w : std::as_const(d.wraps))
+                    if (w.contains(col, row)) {
+                        it->format.textStyle = 2;
+                        break;
+                    }
+            }
         for (quint32 k : std::as_const(d.dates)) {
             CellFormat& f = d.cells[k].format;
             if (f.numType != NumDate && f.numType != NumTime) {

@@ -921,6 +921,36 @@ void applyTranspose(Node& n, const Range& block, int toCol, int toRow)
         applyTranspose(*k, block, toCol, toRow);
 }
 
+// A formula outside a transposed block: a reference to one of the block's cells follows that cell; a range wholly
+// inside the block turns with it (its corners go where their cells went); a range only partly inside keeps its
+// cells, as a spreadsheet keeps such a range when a block moves; whole rows and columns stay. `$` marks stay where
+// they are: the formula itself did not move.
+void applyFollowTranspose(Node& n, bool ownSheetIsBlocks, const QString& blockSheet, const Range& block, int toCol,
+                          int toRow)
+{
+    if (n.kind == Node::Ref || n.kind == Node::Area) {
+        if (n.whole != 0)
+            return;
+        if (n.sheetGiven ? n.text.compare(blockSheet, Qt::CaseInsensitive) != 0 : !ownSheetIsBlocks)
+            return;
+        const RefPart& b = n.kind == Node::Area ? n.b : n.a;
+        const Range r{qMin(n.a.col, b.col), qMin(n.a.row, b.row), qMax(n.a.col, b.col), qMax(n.a.row, b.row)};
+        if (r.col1 < block.col1 || r.col2 > block.col2 || r.row1 < block.row1 || r.row2 > block.row2)
+            return;
+        const auto follow = [&](RefPart& p) {
+            const RefPart o = p;
+            p.col = toCol + (o.row - block.row1);
+            p.row = toRow + (o.col - block.col1);
+        };
+        follow(n.a);
+        if (n.kind == Node::Area)
+            follow(n.b);
+        return;
+    }
+    for (auto& k : n.kids)
+        applyFollowTranspose(*k, ownSheetIsBlocks, blockSheet, block, toCol, toRow);
+}
+
 } // namespace
 
 namespace {
@@ -960,6 +990,19 @@ QString FormulaEngine::transposeFormula(const QString& text, const Range& block,
         return text;
     }
     applyTranspose(*ast, block, toCol, toRow);
+    return printFormula(*ast);
+}
+
+QString FormulaEngine::followTranspose(const QString& text, bool onBlockSheet, const QString& blockSheet,
+                                       const Range& block, int toCol, int toRow)
+{
+    NodePtr ast;
+    try {
+        ast = parseFormula(text);
+    } catch (const QuelmarError&) {
+        return text;
+    }
+    applyFollowTranspose(*ast, onBlockSheet, blockSheet, block, toCol, toRow);
     return printFormula(*ast);
 }
 

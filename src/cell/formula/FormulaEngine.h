@@ -127,6 +127,11 @@ public:
     // The text of a formula (without '=') whose cells were transposed: references wholly inside `block` (on the
     // formula's own sheet) turn with the block, whose top-left lands on (toCol, toRow); others keep their cells.
     static QString transposeFormula(const QString& text, const Range& block, int toCol, int toRow);
+    // The text of a formula (without '=') outside a block that was transposed on sheet `blockSheet`: references to
+    // the block's cells follow them (a single cell goes where it went, a range wholly inside turns with the block, a
+    // range partly inside keeps its cells). `onBlockSheet`: the formula stands on the block's sheet.
+    static QString followTranspose(const QString& text, bool onBlockSheet, const QString& blockSheet, const Range& block,
+                                   int toCol, int toRow);
 
     // Calculates `text` as if it stood in (sheet, col, row), without storing anything. A syntax error gives
     // ErrorValue::Name.

@@ -5,6 +5,7 @@
 
 #include "cell/Pictures.h"
 #include "cell/view/CellView.h"
+#include "designer/DesignerCommands.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -292,8 +293,18 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     currency->addItem(QStringLiteral("$ 美元"), 3);
     currency->addItem(QStringLiteral("€ 欧元"), 4);
     currency->setCurrentIndex(qMax(0, currency->findData(f0.currency)));
-    auto* dateStyle = numberBox(numPage, 0, 21, f0.dateStyle, "dateStyle");
-    auto* timeStyle = numberBox(numPage, 0, 10, f0.timeStyle, "timeStyle");
+    // The date and time styles by their look, as the toolbar's menus show them.
+    const auto styleBox = [numPage](const QStringList& captions, int current, const char* name) {
+        auto* box = new QComboBox(numPage);
+        box->setObjectName(QLatin1String(name));
+        box->addItem(QStringLiteral("（默认）"), 0);
+        for (int k = 0; k < captions.size(); ++k)
+            box->addItem(captions.at(k).trimmed(), k + 1);
+        box->setCurrentIndex(qMax(0, box->findData(current)));
+        return box;
+    };
+    auto* dateStyle = styleBox(designer::dateStyleCaptions(), f0.dateStyle, "dateStyle");
+    auto* timeStyle = styleBox(designer::timeStyleCaptions(), f0.timeStyle, "timeStyle");
     auto* numForm = new QFormLayout(numPage);
     numForm->addRow(QStringLiteral("分类(&C):"), numType);
     numForm->addRow(QStringLiteral("小数位数(&D):"), decimals);
@@ -301,10 +312,9 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
     numForm->addRow(QStringLiteral("货币符号(&S):"), currency);
     numForm->addRow(QStringLiteral("日期样式(&T):"), dateStyle);
     numForm->addRow(QStringLiteral("时间样式(&M):"), timeStyle);
-    for (QComboBox* b : {numType, currency})
+    for (QComboBox* b : {numType, currency, dateStyle, timeStyle})
         QObject::connect(b, &QComboBox::currentIndexChanged, &dlg, touch(0));
-    for (QSpinBox* b : {decimals, dateStyle, timeStyle})
-        QObject::connect(b, &QSpinBox::valueChanged, &dlg, touch(0));
+    QObject::connect(decimals, &QSpinBox::valueChanged, &dlg, touch(0));
     QObject::connect(separator, &QCheckBox::toggled, &dlg, touch(0));
     tabs->addTab(numPage, QStringLiteral("数字"));
 
@@ -471,8 +481,8 @@ bool formatCellDialog(QWidget* parent, cell::CellControl& control)
                 f.decimals = decimals->value();
                 f.separator = separator->isChecked() ? 2 : 0;
                 f.currency = currency->currentData().toInt();
-                f.dateStyle = dateStyle->value();
-                f.timeStyle = timeStyle->value();
+                f.dateStyle = dateStyle->currentData().toInt();
+                f.timeStyle = timeStyle->currentData().toInt();
             }
             if (touched[1]) {
                 f.align = hAlign->currentData().toInt() | vAlign->currentData().toInt();

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 
 namespace designer::dialogs {
 
@@ -187,11 +188,83 @@ QLabel* noteLabel(const QString& text, QWidget* parent)
     return label;
 }
 
+namespace {
+
+void collectFields(QLayout* layout, QList<QWidget*>& out);
+
+void collectFields(QWidget* w, QList<QWidget*>& out)
+{
+    if (!w || w->isWindow())
+        return;
+    if (w->focusPolicy() != Qt::NoFocus)   // an unchecked radio button of a group has no Tab now, but may later
+        out << w;
+    if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            collectFields(tabs->widget(i), out);
+        return;
+    }
+    if (w->layout())
+        collectFields(w->layout(), out);
+}
+
+void collectFields(QLayoutItem* item, QList<QWidget*>& out)
+{
+    if (!item)
+        return;
+    if (QWidget* w = item->widget())
+        collectFields(w, out);
+    else if (QLayout* inner = item->layout())
+        collectFields(inner, out);
+}
+
+void collectFields(QLayout* layout, QList<QWidget*>& out)
+{
+    // A form's items are not kept in the order of its rows: go row by row.
+    if (auto* form = qobject_cast<QFormLayout*>(layout)) {
+        for (int row = 0; row < form->rowCount(); ++row)
+            for (const auto role : {QFormLayout::LabelRole, QFormLayout::FieldRole, QFormLayout::SpanningRole})
+                collectFields(form->itemAt(row, role), out);
+        return;
+    }
+    for (int i = 0; i < layout->count(); ++i)
+        collectFields(layout->itemAt(i), out);
+}
+
+// Orders the tabs once, when the dialog is first shown (its layout is complete by then).
+class TabOrderOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            orderTabs(static_cast<QWidget*>(watched));
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void orderTabs(QWidget* root)
+{
+    if (!root->layout())
+        return;
+    QList<QWidget*> fields;
+    collectFields(root->layout(), fields);
+    for (int i = 0; i + 1 < fields.size(); ++i)
+        QWidget::setTabOrder(fields.at(i), fields.at(i + 1));
+}
+
 QDialogButtonBox* addOkCancel(QDialog& dlg, QBoxLayout* layout, const std::function<bool()>& onOk)
 {
     QDialogButtonBox* buttons = okCancel(&dlg);
     layout->addWidget(buttons);
     onAccept(dlg, buttons, onOk);
+    dlg.installEventFilter(new TabOrderOnShow(&dlg));
     return buttons;
 }
 
@@ -201,6 +274,7 @@ QDialogButtonBox* addClose(QDialog& dlg, QBoxLayout* layout)
     box->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
     QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     layout->addWidget(box);
+    dlg.installEventFilter(new TabOrderOnShow(&dlg));
     return box;
 }
 

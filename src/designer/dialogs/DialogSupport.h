@@ -73,6 +73,10 @@ QDialogButtonBox* addOkCancel(QDialog& dlg, QBoxLayout* layout, const std::funct
 QDialogButtonBox* addClose(QDialog& dlg, QBoxLayout* layout);
 // Enter in `edit` runs `action` instead of the dialog's default button.
 void onReturn(QLineEdit* edit, const std::function<void()>& action);
+// The Tab key moves through the fields of `root` in the order its layouts hold them (rows of a form, the cells of a
+// grid, a group box's own fields in turn), whatever order they were made in. addOkCancel and addClose arrange it for
+// when the dialog is first shown.
+void orderTabs(QWidget* root);
 
 // A button that shows a colour and asks for another; an invalid colour means "none" / "automatic".
 class ColorButton : public QToolButton {

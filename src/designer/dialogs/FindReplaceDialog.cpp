@@ -105,6 +105,7 @@ bool findReplaceDialog(QWidget* parent, cell::CellControl& control, int mode)
         QMessageBox::information(&dlg, dlg.windowTitle(), QStringLiteral("已完成替换，共替换 %1 处。").arg(n));
     });
     QObject::connect(close, &QPushButton::clicked, &dlg, &QDialog::reject);
+    orderTabs(&dlg);
     dlg.exec();
     return changed;
 }

@@ -175,6 +175,8 @@ bool queryDialog(QWidget* parent, cell::CellControl& control, const QString& tit
             fileBox->addItem(control.GetFileName());
         auto* add = new QPushButton(QStringLiteral("添加文件(&A)..."), &dlg);
         auto* remove = new QPushButton(QStringLiteral("移去(&M)"), &dlg);
+        add->setObjectName(QStringLiteral("addFiles"));
+        remove->setObjectName(QStringLiteral("removeFile"));
         QObject::connect(add, &QPushButton::clicked, &dlg, [&] {
             const QStringList chosen = QFileDialog::getOpenFileNames(&dlg, QStringLiteral("选择同样格式的表格文件"),
                                                                      QFileInfo(control.GetFileName()).path(),
