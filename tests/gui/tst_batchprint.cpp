@@ -10,6 +10,7 @@
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
 #include "support/PrintSupport.h"
+#include "support/MainWindowSupport.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/TestSupport.h"
 #include "support/ModalWalker.h"
@@ -347,11 +348,7 @@ void TestBatchPrint::unlistedKindShowsNoDialog()
 
 void TestBatchPrint::openWindow()
 {
-    MainServices s;
-    s.paths = m_f->paths();
-    s.dm = &m_f->dm();
-    s.prompter = &m_prompter;
-    s.login = &m_login;
+    MainServices s = MainServicesFor(*m_f, m_prompter, m_login);
     m_mobanViewer = m_ziLiaoViewer = nullptr;
     s.viewerFactory = [this](QWidget*) {
         auto v = std::make_unique<PrintRecordingViewer>();

@@ -9,6 +9,7 @@
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
 #include "store/RowSet.h"
+#include "support/MainWindowSupport.h"
 #include "support/ProgramFolderFixture.h"
 
 #include <QAction>
@@ -93,11 +94,7 @@ void TestDragDrop::cleanup()
 
 void TestDragDrop::openWindow()
 {
-    MainServices s;
-    s.paths = m_folder->paths();
-    s.dm = &m_folder->dm();
-    s.prompter = &m_prompter;
-    s.login = &m_login;
+    MainServices s = MainServicesFor(*m_folder, m_prompter, m_login);
     m_main = std::make_unique<TMainFrm>(s);
     m_main->LoadUserData();
     m_main->show();

@@ -11,6 +11,7 @@
 #include "store/DataPool.h"
 #include "store/FileLayout.h"
 #include "store/TableLock.h"
+#include "support/MainWindowSupport.h"
 #include "support/ProgramFolderFixture.h"
 
 #include <QAction>
@@ -189,11 +190,7 @@ void TestMainWindow::openWindow(const QString& user, int type)
 {
     m_login.opName = user;
     m_login.opType = type;
-    MainServices s;
-    s.paths = m_folder->paths();
-    s.dm = &m_folder->dm();
-    s.prompter = &m_prompter;
-    s.login = &m_login;
+    MainServices s = MainServicesFor(*m_folder, m_prompter, m_login);
     s.viewerFactory = [this](QWidget*) {
         auto v = std::make_unique<ScriptedViewer>();
         (m_mobanViewer ? m_ziLiaoViewer : m_mobanViewer) = v.get();

@@ -9,6 +9,7 @@
 #include "projects/NewProject.h"
 #include "projects/SampleTemplate.h"
 #include "store/DataPool.h"
+#include "support/MainWindowSupport.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/ModalWalker.h"
 
@@ -64,11 +65,7 @@ private slots:
         CreateProjectFromTemplate(NodeOpsContext{ziLiao, m_folder->dm(), m_folder->paths(), m_login, quiet},
                                   QStringLiteral("工程甲"),
                                   WizardResultFor(m_folder->dm(), templateId, QStringLiteral("工程甲"), {}));
-        MainServices s;
-        s.paths = m_folder->paths();
-        s.dm = &m_folder->dm();
-        s.prompter = &m_prompter;
-        s.login = &m_login;
+        MainServices s = MainServicesFor(*m_folder, m_prompter, m_login);
         m_main = std::make_unique<TMainFrm>(s);
         m_main->LoadUserData();
         m_main->resize(1100, 720);

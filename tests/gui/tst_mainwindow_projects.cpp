@@ -15,6 +15,7 @@
 #include "projects/ProjectOverview.h"
 #include "projects/SampleTemplate.h"
 #include "store/DataPool.h"
+#include "support/MainWindowSupport.h"
 #include "support/ProgramFolderFixture.h"
 #include "support/ModalWalker.h"
 
@@ -104,11 +105,7 @@ void TestMainWindowProjects::cleanup()
 
 void TestMainWindowProjects::openWindow()
 {
-    MainServices s;
-    s.paths = m_folder->paths();
-    s.dm = &m_folder->dm();
-    s.prompter = &m_prompter;
-    s.login = &m_login;
+    MainServices s = MainServicesFor(*m_folder, m_prompter, m_login);
     m_main = std::make_unique<TMainFrm>(s);
     m_main->LoadUserData();
     QVERIFY(m_errors.isEmpty());
