@@ -35,41 +35,6 @@ constexpr int kItems = 1000;
 constexpr int kForms = 300;
 constexpr int kBackupForms = 10000;
 
-// The rows of a package (or of an import) written in one transaction.
-void rowsInOneTransaction(const QString& dbPath, const QString& table, int base)
-{
-    const QString name = QStringLiteral("floor%1").arg(base);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath);
-        db.open();
-        db.transaction();
-        QSqlQuery node(db);
-        node.prepare(QStringLiteral("INSERT INTO %1 (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, File_Name, Ext, "
-                                    "FillMode) VALUES (?, ?, ?, 4, ?, ?, ?, '.cll', ?)").arg(table));
-        QSqlQuery fill(db);
-        fill.prepare(QStringLiteral("INSERT INTO %1 (ID, BeFilled1, Row1, Col1) VALUES (?, 1, '3', 'C')")
-                         .arg(table == QLatin1String("bs") ? QStringLiteral("hi") : QStringLiteral("HeadingFillRange")));
-        for (int i = 0; i < kItems; ++i) {
-            node.addBindValue(i);
-            node.addBindValue(base + i);
-            node.addBindValue(QStringLiteral("条目%1").arg(i));
-            node.addBindValue(base + i / 10);
-            node.addBindValue(base);
-            node.addBindValue(i);
-            node.addBindValue(i < kForms ? base + i : 0);
-            node.exec();
-            if (i < kForms) {
-                fill.addBindValue(base + i);
-                fill.exec();
-            }
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -115,7 +80,7 @@ int main(int argc, char* argv[])
             t.restart();
             const QString db = work + QStringLiteral("S%1.mdb").arg(run);
             QFile::copy(paths.BlankPackageFile, db);
-            rowsInOneTransaction(db, QStringLiteral("bs"), 100000 * (run + 1));
+            bench::InsertInOneTransaction(db, {QStringLiteral("bs"), QStringLiteral("hi"), 100000 * (run + 1), kItems, kForms});
             QProcess::execute(QStringLiteral("gcab"), QStringList{QStringLiteral("-c"), QStringLiteral("-z"),
                                                                   QStringLiteral("-n"), work + QStringLiteral("f%1.cab").arg(run), db} + files);
             const double fc = bench::Ms(t);
@@ -129,7 +94,7 @@ int main(int argc, char* argv[])
             QDir().mkpath(out);
             QProcess::execute(QStringLiteral("gcab"), {QStringLiteral("-x"), QStringLiteral("-C"), out,
                                                        work + QStringLiteral("f%1.cab").arg(run)});
-            rowsInOneTransaction(paths.DatabaseFile, QStringLiteral("ZiLiao"), 1000000 * (run + 1));
+            bench::InsertInOneTransaction(paths.DatabaseFile, {.base = 1000000 * (run + 1), .items = kItems, .forms = kForms});
             const double fx = bench::Ms(t);
             std::printf("run %d: export %.1f ms (gcab -c + rows %.1f ms), import %.1f ms (gcab -x + rows %.1f ms)\n",
                         run + 1, e, fc, i, fx);

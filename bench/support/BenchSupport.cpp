@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QVariantMap>
 
 namespace bench {
@@ -87,6 +89,47 @@ void BuildTemplate(TDataPoolDM& dm, const AppPaths& paths, const TemplateShape& 
     rows.setValue(rows.find(1), QStringLiteral("iPartIndex"), 2);
     dm.ApplyHeadingFillRangeUpdates(0, fills.changeLog());
     dm.ApplyMobanUpdates(rows.changeLog());
+}
+
+void InsertInOneTransaction(const QString& dbPath, const FloorRows& rows)
+{
+    const QString name = QStringLiteral("floor%1").arg(rows.base);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath);
+        db.open();
+        db.transaction();
+        QSqlQuery node(db);
+        node.prepare(rows.owned ? QStringLiteral("INSERT INTO %1 (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, "
+                                                 "File_Name, Ext, FillMode, UserID) "
+                                                 "VALUES (?, ?, ?, 4, ?, ?, ?, '.cll', ?, 'Admin')").arg(rows.nodeTable)
+                                : QStringLiteral("INSERT INTO %1 (iPartIndex, ItemID, Name, TypeID, P_ItemID, iDir, "
+                                                 "File_Name, Ext, FillMode) "
+                                                 "VALUES (?, ?, ?, 4, ?, ?, ?, '.cll', ?)").arg(rows.nodeTable));
+        QSqlQuery fill(db);
+        fill.prepare(rows.fillPositions > 1
+                         ? QStringLiteral("INSERT INTO %1 (ID, BeFilled1, Row1, Col1, BeFilled2, Row2, Col2) "
+                                          "VALUES (?, 1, '3', 'C', 1, '4', 'C')").arg(rows.fillTable)
+                         : QStringLiteral("INSERT INTO %1 (ID, BeFilled1, Row1, Col1) VALUES (?, 1, '3', 'C')")
+                               .arg(rows.fillTable));
+        for (int i = 0; i < rows.items; ++i) {
+            node.addBindValue(i);
+            node.addBindValue(rows.base + i);
+            node.addBindValue(QStringLiteral("条目%1").arg(i));
+            node.addBindValue(rows.base + i / 10);
+            node.addBindValue(rows.base);
+            node.addBindValue(i);
+            node.addBindValue(i < rows.forms ? rows.base + i : 0);
+            node.exec();
+            if (i < rows.forms) {
+                fill.addBindValue(rows.base + i);
+                fill.exec();
+            }
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace bench

@@ -30,4 +30,17 @@ struct TemplateShape {
 // `shape.items`; the recycle bin after it. The template's ItemID is 2.
 void BuildTemplate(TDataPoolDM& dm, const AppPaths& paths, const TemplateShape& shape = {});
 
+// The rows a floor writes: `items` node rows (keys from `base`, ten to a parent) of which the first `forms` have a
+// table file and a header-fill record, all in one SQLite transaction on its own connection to `dbPath`.
+struct FloorRows {
+    QString nodeTable = QStringLiteral("ZiLiao");          // or a package's "bs"
+    QString fillTable = QStringLiteral("HeadingFillRange"); // or a package's "hi"
+    int base = 100000;
+    int items = 1000;
+    int forms = 300;
+    int fillPositions = 1;   // 1 or 2
+    bool owned = false;      // with UserID 'Admin' (the project library's rows)
+};
+void InsertInOneTransaction(const QString& dbPath, const FloorRows& rows);
+
 } // namespace bench
