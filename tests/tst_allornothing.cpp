@@ -439,6 +439,51 @@ private slots:
         QVERIFY(!WorkJournal::HasJournals(f.paths().AppDir));
     }
 
+    // Moves go into the journal in one go, but only those whose target is free: a move stops before a target that
+    // is taken, and the journal never names that file (recovery of a killed operation moves what the journal names
+    // back, and would take another file's place).
+    void movesStopBeforeATakenTarget()
+    {
+        ProgramFolderFixture f;
+        const QString dir = f.paths().ProTablesDir;
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("from")));
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("to")));
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(dir + QStringLiteral("from/1.cll"), "one"));
+        QVERIFY(write(dir + QStringLiteral("from/2.cll"), "two"));
+        QVERIFY(write(dir + QStringLiteral("from/3.cll"), "three"));
+        QVERIFY(write(dir + QStringLiteral("to/12.cll"), "someone else's"));
+        {
+            WriteUnit unit(f.dm(), f.paths());
+            const QList<std::pair<QString, QString>> moves{
+                {dir + QStringLiteral("from/1.cll"), dir + QStringLiteral("to/11.cll")},
+                {dir + QStringLiteral("from/2.cll"), dir + QStringLiteral("to/12.cll")},
+                {dir + QStringLiteral("from/3.cll"), dir + QStringLiteral("to/13.cll")}};
+            QCOMPARE(unit.moveFiles(moves), qsizetype(1));
+            QVERIFY(QFileInfo::exists(dir + QStringLiteral("to/11.cll")));
+            QVERIFY(!QFileInfo::exists(dir + QStringLiteral("to/13.cll")));
+            QByteArray journal;
+            for (const QFileInfo& j : QDir(WorkJournal::FolderOf(f.paths().AppDir)).entryInfoList(QDir::Files)) {
+                QFile file(j.absoluteFilePath());
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                journal += file.readAll();
+            }
+            // (Paths are written percent-encoded.)
+            QVERIFY2(journal.contains("to%2F11.cll"), journal.constData());
+            QVERIFY2(!journal.contains("to%2F12.cll") && !journal.contains("to%2F13.cll"), journal.constData());
+        }   // not committed
+        QCOMPARE(QDir(dir + QStringLiteral("from")).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("1.cll"), QStringLiteral("2.cll"), QStringLiteral("3.cll")}));
+        QCOMPARE(QDir(dir + QStringLiteral("to")).entryList(QDir::Files), QStringList{QStringLiteral("12.cll")});
+        QFile taken(dir + QStringLiteral("to/12.cll"));
+        QVERIFY(taken.open(QIODevice::ReadOnly));
+        QCOMPARE(taken.readAll(), QByteArray("someone else's"));
+        QVERIFY(!WorkJournal::HasJournals(f.paths().AppDir));
+    }
+
     // A unit inside another joins it: the inner commit writes nothing; the outer failure undoes both; the cached
     // copy goes back to its state when the outer unit tracked it.
     void nestedUnitsAndTrackedRows()

@@ -125,31 +125,34 @@ bool WriteUnit::createFile(const QString& path, const std::function<bool(const Q
 
 bool WriteUnit::moveFile(const QString& from, const QString& to)
 {
-    journal(WorkJournal::Verb::Moved, from, to);
-    FaultPoint("move");
-    if (FileLayout::MoveNodeFile(from, to))
-        return true;
-    root().m_steps.removeLast();   // nothing moved, nothing to move back
-    return false;
+    return moveFiles({{from, to}}) == 1;
 }
 
 qsizetype WriteUnit::moveFiles(const QList<std::pair<QString, QString>>& moves)
 {
-    if (moves.isEmpty())
+    // Only moves whose target is free go into the journal: recovery undoes a move the journal names by moving its
+    // target back, and a target that was there before would be someone else's file. (Under the write lock nobody
+    // else makes node files meanwhile.) A move the journal names but that was never done has no target and is
+    // left alone.
+    qsizetype doable = 0;
+    while (doable < moves.size() && !QFileInfo::exists(moves.at(doable).second)
+           && !QFileInfo(moves.at(doable).second).isSymLink())
+        ++doable;
+    if (doable == 0)
         return 0;
+    const QList<std::pair<QString, QString>> journalled = moves.first(doable);
     WorkJournal& j = startedJournal();
     FaultPoint("journal");
-    // A move the journal names but that was never done is harmless to undo: its target is not there.
-    j.recordMoves(moves);
+    j.recordMoves(journalled);
     WriteUnit& r = root();
-    r.m_steps.reserve(r.m_steps.size() + moves.size());
-    for (qsizetype i = 0; i < moves.size(); ++i) {
+    r.m_steps.reserve(r.m_steps.size() + doable);
+    for (qsizetype i = 0; i < doable; ++i) {
         FaultPoint("move");
-        if (!FileLayout::MoveNodeFile(moves.at(i).first, moves.at(i).second))
+        if (!FileLayout::MoveNodeFile(journalled.at(i).first, journalled.at(i).second))
             return i;
-        r.m_steps.append({WorkJournal::Verb::Moved, moves.at(i).first, moves.at(i).second});
+        r.m_steps.append({WorkJournal::Verb::Moved, journalled.at(i).first, journalled.at(i).second});
     }
-    return moves.size();
+    return doable;
 }
 
 bool WriteUnit::discard(const QString& path)

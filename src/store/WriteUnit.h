@@ -48,7 +48,8 @@ public:
     // FileLayout::MoveNodeFile; moved back on failure. False when the move failed (nothing then changed).
     bool moveFile(const QString& from, const QString& to);
     // Many moves, written to the journal in one go and then done in order (each moved back on failure). Returns how
-    // many were moved: less than all when the next one failed (nothing then changed for it or the ones after it).
+    // many were moved: less than all when the next one failed (its target taken, its source missing; nothing then
+    // changed for it or the ones after it). moveFile is the move of one.
     qsizetype moveFiles(const QList<std::pair<QString, QString>>& moves);
     // Removed with the commit; a file already gone is fine. (At the commit, still under the write lock, the file is
     // renamed out of the way — its number may be drawn again at once — and deleted once the rows are written.)
